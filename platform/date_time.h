@@ -42,8 +42,20 @@ bool EncodeDateTime(const CalendarFields& f, DateTime* out);
 bool DecodeDateTime(DateTime dt, CalendarFields* out);
 
 // Whole days of a date-time (truncated toward zero) and its time-of-day part.
+// TimePart is the time of day as a fraction in [0, 1), also for negative
+// date-times (TimePart(-1.25) is 0.25). Non-finite values give 0.
 DateTime DatePart(DateTime dt);
 DateTime TimePart(DateTime dt);
+// The day of `date` (truncated toward zero) at the time of day of `time`,
+// the inverse of DatePart/TimePart: for a day before 30 December 1899 the
+// time is subtracted, so CombineDateTime(-1, 0.25) is -1.25.
+DateTime CombineDateTime(DateTime date, DateTime time);
+
+// Splits a date-time, rounded to the millisecond, into its day number
+// (days since 30 December 1899; negative before it) and the milliseconds of
+// its time of day (0..86399999). False for NaN, infinities and values outside
+// years 1..9999.
+bool SplitDateTime(DateTime dt, int32_t* day_number, int32_t* ms_of_day);
 
 // The local wall-clock time now.
 DateTime NowDateTime();
