@@ -105,6 +105,19 @@ bool ScanTime(const std::string& s, size_t* pos, int64_t* ms_of_day) {
   return true;
 }
 
+// "dd.MM.yyyy" and "HH:mm:ss" of decoded fields.
+std::string ShortDateText(const CalendarFields& f) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", f.day, f.month, f.year);
+  return buf;
+}
+
+std::string LongTimeText(const CalendarFields& f) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", f.hour, f.minute, f.second);
+  return buf;
+}
+
 }  // namespace
 
 bool SplitDateTime(DateTime dt, int32_t* day_number, int32_t* ms_of_day) {
@@ -214,27 +227,21 @@ int64_t TruncToI64(double v) {
 
 std::string FormatShortDate(DateTime dt) {
   CalendarFields f;
-  if (!DecodeDateTime(dt, &f)) return {};
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", f.day, f.month, f.year);
-  return buf;
+  return DecodeDateTime(dt, &f) ? ShortDateText(f) : std::string();
 }
 
 std::string FormatLongTime(DateTime dt) {
   CalendarFields f;
-  if (!DecodeDateTime(dt, &f)) return {};
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", f.hour, f.minute, f.second);
-  return buf;
+  return DecodeDateTime(dt, &f) ? LongTimeText(f) : std::string();
 }
 
 std::string FormatDateTimeDefault(DateTime dt) {
   CalendarFields f;
   if (!DecodeDateTime(dt, &f)) return {};
-  std::string text = FormatShortDate(dt);
+  std::string text = ShortDateText(f);
   if (f.hour != 0 || f.minute != 0 || f.second != 0 || f.millisecond != 0) {
     text += ' ';
-    text += FormatLongTime(dt);
+    text += LongTimeText(f);
   }
   return text;
 }
