@@ -70,14 +70,15 @@ class TKSDataS {
  public:
   // Replaces the content with the image. Reading stops at the first failure
   // (the image ends early, a count or length is negative): what was read
-  // stays, the rest stays empty, no error is reported. The group array holds
-  // min(G, what the remaining bytes can hold) groups; a group's parameter
-  // list and record list likewise, and ParamCount is the number of
-  // parameters held.
+  // stays, no error is reported. Groups, parameters and records are added as
+  // they are read, so a claimed count allocates nothing: a group or record
+  // cut short stays as far as it was read, entries after it are not added.
+  // ParamCount is the number of parameters held.
   void LoadFromBytes(std::string_view image);
 
   // Byte offset of parameter k's value in record *r of group g, or -1.
-  // *r = -2 means the group's CurrentRecord; *r = -1 appends a new record
+  // *r = -2 means the group's CurrentRecord (after a failed locate that is
+  // -1, which answers -1: it does not append); *r = -1 appends a new record
   // (each parameter's initial value; a `dn_abs` parameter of type 1 takes the
   // group's AutoNumber, which then grows by one) and *r becomes its index.
   // k = 0 answers 0. An empty record, or a walk that would leave the record's
