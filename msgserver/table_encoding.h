@@ -1,0 +1,73 @@
+// Byte forms of the table messages, both directions, on the server's side.
+//
+// Server to program:
+//   snapshot       table slot(9) | N i32 | F i32 | F x (descriptor(33) column)
+//   descriptor     tag i32 | field slot(16) | kind u8 | width i32 |
+//                  text width i32 | reserved i32 (0)
+//   record update  table slot(9) | index i32 | total i32 | entries
+//   entry          field slot(16) | value slot; for kind 15 (16) the code
+//                  in 2 (1) bytes then the dictionary text in a text-width
+//                  slot; for kind 24 the heap size H, the record's offset
+//                  and, when H > 0, the counted text
+//
+// Program to server (requests):
+//   insert         table slot(9) | entries | SYSUSER entry
+//   update         table slot(9) | n_abs i32 | entries | SYSUSER entry
+//   delete         table slot(9) | n_abs i32
+//   dictionary     table slot(9) | field slot(16) | kind u8 | text width
+//   code           low byte u8 | 3 u8 | code (2 bytes)     -- 30 bytes
+//   In request entries kinds 15 and 16 carry the text in a text-width slot
+//   and kind 24 a counted text of its own length; `SYSUSER` is a field slot
+//   and a counted text.
+//
+// Pure functions; the table must not change during a call.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "msgserver/table_model.h"
+
+namespace korvel::msgserver {
+
+std::string EncodeSnapshot(const ServerTable& table);
+// Record update carrying every field of the record at `index` and the
+// table's current record count as the total.
+std::string EncodeRecordUpdate(const ServerTable& table, int32_t index);
+
+enum class RequestKind { kInsert, kUpdate, kDelete };
+
+struct TableRequest {
+  RequestKind kind = RequestKind::kInsert;
+  std::string table;
+  int32_t n_abs = 0;  // update and delete
+  std::vector<IncomingValue> values;
+  std::string sys_user;
+  // Set when an entry named a field the table does not have: its size is
+  // unknown, so reading stopped there and the entries after it are lost.
+  std::string unknown_field;
+};
+
+// Decodes an insert or update request against the server's definition of
+// the named table (entries are sized by the fields' kinds). False when the
+// payload is too short for its table slot (and identity), or the table is
+// unknown (`table` is still filled). Entries are read while whole ones
+// remain; `SYSUSER` ends them.
+bool DecodeEditRequest(std::string_view payload, bool is_update,
+                       const std::vector<const ServerTable*>& tables, TableRequest* out);
+// Decodes the 13-byte delete request (longer payloads: the rest is ignored).
+bool DecodeDeleteRequest(std::string_view payload, TableRequest* out);
+
+struct DictionaryCodeRequest {
+  std::string table;
+  std::string field;
+  uint8_t kind = 0;
+  uint8_t text_width = 0;
+  uint8_t constant = 0;
+  uint16_t code = 0;
+};
+bool DecodeDictionaryCode(std::string_view payload, DictionaryCodeRequest* out);
+
+}  // namespace korvel::msgserver
