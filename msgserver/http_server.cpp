@@ -131,6 +131,7 @@ bool HttpServer::Start(const std::string& address, uint16_t port, std::string* e
 
 void HttpServer::Stop() {
   if (!running_.exchange(false)) return;
+  ShutdownSocket(listener_.fd());  // wakes the accept wait
   if (thread_.joinable()) thread_.join();
   listener_.Close();
 }

@@ -130,6 +130,7 @@ bool MessageServer::Start(std::string* error) {
 
 void MessageServer::Stop() {
   if (!running_.exchange(false)) return;
+  ShutdownSocket(listener_.fd());  // wakes the accept wait
   if (accept_thread_.joinable()) accept_thread_.join();
   listener_.Close();
   std::vector<Workstation*> all;
@@ -444,7 +445,9 @@ std::string MessageServer::PollReplyLocked(Workstation* ws, const ArchiveSizes* 
       ++count;
     }
   }
-  return BuildMessage(msgPoll, BuildPollReplyPayload(ServerTime(), static_cast<uint8_t>(count), subs), 0);
+  std::string payload = BuildPollReplyPayload(ServerTime(), static_cast<uint8_t>(count), subs);
+  if (count == 0) payload.resize(kPollReplyTimeSize);  // the time alone
+  return BuildMessage(msgPoll, payload, 0);
 }
 
 void MessageServer::ApplyTableRequestLocked(Workstation*, uint32_t type, std::string_view payload,
