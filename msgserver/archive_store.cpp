@@ -32,7 +32,7 @@ bool ReadWholeFile(const std::string& path, std::string* out) {
 
 // Writes `bytes` at `offset` of the file, creating it when missing.
 bool WriteAt(const std::string& path, int64_t offset, std::string_view bytes, std::string* error) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd < 0) {
     *error = "cannot open " + path + ": " + std::strerror(errno);
     return false;
