@@ -1,5 +1,7 @@
 #include "app/core/pingc.h"
 
+#include <pthread.h>
+
 #include "link/session/stoppable_connect.h"
 
 namespace korvel {
@@ -50,6 +52,7 @@ void pingc::Join() {
 }
 
 void pingc::Run() {
+  pthread_setname_np(pthread_self(), "pingc");
   while (true) {
     ConnectTarget to;
     {

@@ -1,5 +1,6 @@
 #include "link/session/cl.h"
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -61,6 +62,7 @@ void cl::ReadStartSettings() {
 }
 
 void cl::Run() {
+  pthread_setname_np(pthread_self(), "cl");
   // One step above normal; refused without the privilege, which is ignored.
   ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), -1);
   last_send_tick_.store(TickMs());
