@@ -57,6 +57,26 @@ class ScriptSource : public FrameSource {
   bool end_is_timeout_;
 };
 
+struct Received {
+  ReceiveStatus status;
+  std::string message;
+  int32_t chunk;  // the chunk size after the read
+};
+
+// One ReceiveFrameFrom, starting from the given chunk size.
+Received ReceiveFrom(FrameSource& source, int32_t chunk = kDefaultPacketSize) {
+  Received r{ReceiveStatus::kFailed, "stale", chunk};
+  r.status = ReceiveFrameFrom(source, &r.chunk, &r.message);
+  return r;
+}
+
+// One ReceiveFrame on a socket.
+Received ReceiveFromSocket(int fd, int timeout_ms = kReceiveTimeoutMs) {
+  Received r{ReceiveStatus::kFailed, "stale", kDefaultPacketSize};
+  r.status = ReceiveFrame(fd, &r.chunk, &r.message, timeout_ms);
+  return r;
+}
+
 std::string Header(uint8_t marker, int32_t wire, int32_t plain) {
   std::string h;
   PutFrameHeader(&h, marker, wire, plain);
@@ -79,12 +99,11 @@ TEST(FrameIoTest, RoundTripOverSocketPairPlainAndCompressed) {
       const std::string m = BuildMessage(msgSnapshot, RandomBytes(n, static_cast<uint32_t>(n)), 3);
       bool sent = false;
       std::thread writer([&] { sent = SendFrame(sp.a.fd(), m, compress); });
-      int32_t chunk = kDefaultPacketSize;
-      std::string got;
-      EXPECT_EQ(ReceiveFrame(sp.b.fd(), &chunk, &got), ReceiveStatus::kMessage);
+      const Received got = ReceiveFromSocket(sp.b.fd());
+      EXPECT_EQ(got.status, ReceiveStatus::kMessage);
       writer.join();
       EXPECT_TRUE(sent);
-      EXPECT_EQ(got, m) << n << " compress=" << compress;
+      EXPECT_EQ(got.message, m) << n << " compress=" << compress;
     }
   }
 }
@@ -95,10 +114,9 @@ TEST(FrameIoTest, CompressedFrameIsInflatedWhateverOwnSetting) {
   const std::string m = BuildMessage(msgPoll, "payload", 0);
   const std::string f = EncodeFrame(m, true);
   ScriptSource src({f});
-  int32_t chunk = kDefaultPacketSize;
-  std::string got;
-  EXPECT_EQ(ReceiveFrameFrom(src, &chunk, &got), ReceiveStatus::kMessage);
-  EXPECT_EQ(got, m);
+  const Received got = ReceiveFrom(src);
+  EXPECT_EQ(got.status, ReceiveStatus::kMessage);
+  EXPECT_EQ(got.message, m);
 }
 
 TEST(FrameIoTest, HeaderSplitAcrossTwoWritesIsReadWhole) {
@@ -110,11 +128,10 @@ TEST(FrameIoTest, HeaderSplitAcrossTwoWritesIsReadWhole) {
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     ASSERT_TRUE(SendAll(sp.a.fd(), std::string_view(f).substr(7)));
   });
-  int32_t chunk = kDefaultPacketSize;
-  std::string got;
-  EXPECT_EQ(ReceiveFrame(sp.b.fd(), &chunk, &got), ReceiveStatus::kMessage);
+  const Received got = ReceiveFromSocket(sp.b.fd());
+  EXPECT_EQ(got.status, ReceiveStatus::kMessage);
   writer.join();
-  EXPECT_EQ(got, m);
+  EXPECT_EQ(got.message, m);
 }
 
 TEST(FrameIoTest, OneByteAtATimeIsReadWhole) {
@@ -123,10 +140,9 @@ TEST(FrameIoTest, OneByteAtATimeIsReadWhole) {
     std::deque<std::string> pieces;
     for (char c : EncodeFrame(m, compress)) pieces.emplace_back(1, c);
     ScriptSource src(pieces);
-    int32_t chunk = kDefaultPacketSize;
-    std::string got;
-    EXPECT_EQ(ReceiveFrameFrom(src, &chunk, &got), ReceiveStatus::kMessage);
-    EXPECT_EQ(got, m);
+    const Received got = ReceiveFrom(src);
+    EXPECT_EQ(got.status, ReceiveStatus::kMessage);
+    EXPECT_EQ(got.message, m);
   }
 }
 
@@ -135,16 +151,14 @@ TEST(FrameIoTest, ClosedStreamMidHeaderFails) {
   const std::string f = EncodeFrame(BuildMessage(msgPoll, "", 0), false);
   ASSERT_TRUE(SendAll(sp.a.fd(), std::string_view(f).substr(0, 10)));
   sp.a.Close();
-  int32_t chunk = kDefaultPacketSize;
-  std::string got;
-  EXPECT_EQ(ReceiveFrame(sp.b.fd(), &chunk, &got), ReceiveStatus::kFailed);
+  const Received got = ReceiveFromSocket(sp.b.fd());
+  EXPECT_EQ(got.status, ReceiveStatus::kFailed);
 }
 
 TEST(FrameIoTest, SilentPeerFailsAtTheEndOfTheWait) {
   SocketPair sp;
-  int32_t chunk = kDefaultPacketSize;
-  std::string got;
-  EXPECT_EQ(ReceiveFrame(sp.b.fd(), &chunk, &got, /*timeout_ms=*/50), ReceiveStatus::kFailed);
+  const Received got = ReceiveFromSocket(sp.b.fd(), 50);
+  EXPECT_EQ(got.status, ReceiveStatus::kFailed);
 }
 
 TEST(FrameIoTest, BadFramesFail) {
@@ -165,10 +179,9 @@ TEST(FrameIoTest, BadFramesFail) {
   };
   for (Case& c : cases) {
     ScriptSource src(c.pieces, c.end_is_timeout);
-    int32_t chunk = kDefaultPacketSize;
-    std::string got = "stale";
-    EXPECT_EQ(ReceiveFrameFrom(src, &chunk, &got), ReceiveStatus::kFailed) << c.name;
-    EXPECT_TRUE(got.empty()) << c.name;
+    const Received got = ReceiveFrom(src);
+    EXPECT_EQ(got.status, ReceiveStatus::kFailed) << c.name;
+    EXPECT_TRUE(got.message.empty()) << c.name;
   }
 }
 
@@ -177,9 +190,8 @@ TEST(FrameIoTest, LengthOverCeilingFailsBeforeAnyBodyRead) {
                                Header(kFrameMarkerCompressed, 10, kMaxFrameLength + 1),
                                Header(kFrameMarkerPlain, INT32_MAX, INT32_MAX)}) {
     ScriptSource src({h + std::string(64, 'x')});
-    int32_t chunk = kDefaultPacketSize;
-    std::string got;
-    EXPECT_EQ(ReceiveFrameFrom(src, &chunk, &got), ReceiveStatus::kFailed);
+    const Received got = ReceiveFrom(src);
+    EXPECT_EQ(got.status, ReceiveStatus::kFailed);
     // Only the header was asked for: the claimed body was never read (nor
     // allocated).
     ASSERT_EQ(src.requests.size(), 1u);
@@ -205,10 +217,9 @@ TEST(FrameIoTest, BadInflationGivesEmptyMessageNotFailure) {
   };
   for (const Case& c : cases) {
     ScriptSource src({c.frame});
-    int32_t chunk = kDefaultPacketSize;
-    std::string got = "stale";
-    EXPECT_EQ(ReceiveFrameFrom(src, &chunk, &got), ReceiveStatus::kMessage) << c.name;
-    EXPECT_TRUE(got.empty()) << c.name;
+    const Received got = ReceiveFrom(src);
+    EXPECT_EQ(got.status, ReceiveStatus::kMessage) << c.name;
+    EXPECT_TRUE(got.message.empty()) << c.name;
   }
 }
 
@@ -217,10 +228,9 @@ TEST(FrameIoTest, ReservedBytesDoNotMatter) {
   std::string f = EncodeFrame(m, true);
   for (size_t i : {1, 2, 3, 4, 9, 10, 11, 12, 13, 14, 15, 16}) f[i] = static_cast<char>(0xC3);
   ScriptSource src({f});
-  int32_t chunk = kDefaultPacketSize;
-  std::string got;
-  EXPECT_EQ(ReceiveFrameFrom(src, &chunk, &got), ReceiveStatus::kMessage);
-  EXPECT_EQ(got, m);
+  const Received got = ReceiveFrom(src);
+  EXPECT_EQ(got.status, ReceiveStatus::kMessage);
+  EXPECT_EQ(got.message, m);
 }
 
 TEST(FrameIoTest, ChunkSizeFollowsTheReceiveBuffer) {
@@ -230,11 +240,10 @@ TEST(FrameIoTest, ChunkSizeFollowsTheReceiveBuffer) {
     // bounds every body read.
     ScriptSource src({EncodeFrame(m, false)});
     src.rcvbuf = 300;
-    int32_t chunk = kDefaultPacketSize;
-    std::string got;
-    ASSERT_EQ(ReceiveFrameFrom(src, &chunk, &got), ReceiveStatus::kMessage);
-    EXPECT_EQ(got, m);
-    EXPECT_EQ(chunk, 300);
+    const Received got = ReceiveFrom(src);
+    ASSERT_EQ(got.status, ReceiveStatus::kMessage);
+    EXPECT_EQ(got.message, m);
+    EXPECT_EQ(got.chunk, 300);
     ASSERT_EQ(src.requests.size(), 1u + 4u);  // header, then 300+300+300+118
     EXPECT_EQ(src.requests[1], 300u);
     EXPECT_EQ(src.requests[4], 118u);
@@ -242,20 +251,18 @@ TEST(FrameIoTest, ChunkSizeFollowsTheReceiveBuffer) {
   {
     // No buffer size known: the PacketSize value stays the chunk size.
     ScriptSource src({EncodeFrame(m, false)});
-    int32_t chunk = 512;
-    std::string got;
-    ASSERT_EQ(ReceiveFrameFrom(src, &chunk, &got), ReceiveStatus::kMessage);
-    EXPECT_EQ(chunk, 512);
+    const Received got = ReceiveFrom(src, 512);
+    ASSERT_EQ(got.status, ReceiveStatus::kMessage);
+    EXPECT_EQ(got.chunk, 512);
     EXPECT_EQ(src.requests[1], 512u);
   }
   {
     // A PacketSize of 0 or below would never read a byte; the default
     // chunk size is used instead.
     ScriptSource src({EncodeFrame(m, false)});
-    int32_t chunk = 0;
-    std::string got;
-    ASSERT_EQ(ReceiveFrameFrom(src, &chunk, &got), ReceiveStatus::kMessage);
-    EXPECT_EQ(got, m);
+    const Received got = ReceiveFrom(src, 0);
+    ASSERT_EQ(got.status, ReceiveStatus::kMessage);
+    EXPECT_EQ(got.message, m);
   }
 }
 
@@ -263,17 +270,19 @@ TEST(FrameIoTest, SocketReportsItsReceiveBuffer) {
   SocketPair sp;
   const std::string m = BuildMessage(msgPoll, "", 0);
   ASSERT_TRUE(SendFrame(sp.a.fd(), m, false));
-  int32_t chunk = 1;
+  int rcvbuf = 0;
+  socklen_t len = sizeof(rcvbuf);
+  ASSERT_EQ(getsockopt(sp.b.fd(), SOL_SOCKET, SO_RCVBUF, &rcvbuf, &len), 0);
+  int32_t chunk = 1;  // the PacketSize setting before any query
   std::string got;
   ASSERT_EQ(ReceiveFrame(sp.b.fd(), &chunk, &got), ReceiveStatus::kMessage);
-  EXPECT_GT(chunk, 1);
+  EXPECT_EQ(chunk, rcvbuf);
   EXPECT_EQ(got, m);
 }
 
 TEST(FrameIoTest, ClosedHandleFails) {
-  int32_t chunk = kDefaultPacketSize;
-  std::string got;
-  EXPECT_EQ(ReceiveFrame(-1, &chunk, &got), ReceiveStatus::kFailed);
+  const Received got = ReceiveFromSocket(-1);
+  EXPECT_EQ(got.status, ReceiveStatus::kFailed);
   EXPECT_FALSE(SendFrame(-1, "x", false));
   Socket s;
   s.Close();
