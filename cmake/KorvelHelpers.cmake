@@ -9,3 +9,14 @@ function(korvel_add_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${ARG_PROPERTIES})
 endfunction()
+
+# Adds every subfolder of the current folder that has a CMakeLists.txt: app/,
+# link/, video/, bench/, fuzz/ and tests/ hold one component per subfolder.
+macro(korvel_add_subfolders)
+  file(GLOB korvel_subdirs LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(dir ${korvel_subdirs})
+    if(IS_DIRECTORY ${dir} AND EXISTS ${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endmacro()
