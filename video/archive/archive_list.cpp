@@ -1,10 +1,10 @@
 // RebuildArchiveRows: the scan of the index that builds the archive list.
-#include <array>
 #include <cstring>
 #include <exception>
 
 #include "link/container/find_text.h"
 #include "platform/byte_io.h"
+#include "video/archive/archive_date_match.h"
 #include "video/archive/archive_date_text.h"
 #include "video/archive/archive_entry.h"
 
@@ -13,74 +13,64 @@ namespace {
 
 // One filter text and what it can match.
 struct FilterText {
-  std::string_view text;
-  // Only digits, '.', ':' and ' ' occur in the date texts; a filter with
-  // any other byte cannot match them, so they need not be formatted for it.
-  bool may_match_date = false;
-
-  explicit FilterText(std::string_view t) : text(t) {
-    may_match_date = !t.empty() && t.size() <= kArchiveLongDateTextMax;
-    for (char c : t) {
-      if (!((c >= '0' && c <= '9') || c == '.' || c == ':' || c == ' ')) may_match_date = false;
-    }
-  }
+  FilterText(std::string_view t, int year) : text(t), date(t, year) {}
   bool empty() const { return text.empty(); }
   bool In(std::string_view haystack) const { return FindTextNoCase(text, haystack, 1) != 0; }
+
+  std::string_view text;
+  ArchiveDateMatcher date;
 };
 
 // Remembers, per pool offset, whether each filter occurs in the text there.
 // Object and camera texts repeat from event to event (the pool keeps each
-// text once), so most lookups are answered without a search. Direct-mapped;
-// a collision simply searches again.
+// text once), so most lookups are answered without a search. A hashed,
+// direct-mapped table of 64 KiB, small enough to stay in the processor's
+// cache; a collision simply searches again. A slot packs the offset (below
+// 2^28, the file ceiling), a valid bit and the two match bits.
 class PoolMatchCache {
  public:
   PoolMatchCache(const FilterText& f1, const FilterText& f2, std::string_view pool)
-      : f1_(f1), f2_(f2), pool_(pool) {
-    for (auto& s : slots_) s.offset = -1;
-  }
+      : f1_(f1), f2_(f2), pool_(pool), slots_(kSlots, 0) {}
 
   // Bit 0: f1 occurs in the pool text at `offset`; bit 1: f2 does.
   uint8_t Matches(int32_t offset) {
-    Slot& s = slots_[static_cast<uint32_t>(offset) & (kSlots - 1)];
-    if (s.offset != offset) {
+    // Offsets outside the pool read as the empty text, which nothing matches.
+    if (offset < 0 || static_cast<size_t>(offset) >= pool_.size()) return 0;
+    const uint32_t key = (static_cast<uint32_t>(offset) << 3) | kValid;
+    uint32_t& slot = slots_[(static_cast<uint32_t>(offset) * 2654435761u) >> (32 - kSlotBits)];
+    if ((slot & ~kBits) != key) {
       const std::string_view text = ArchivePoolText(pool_, offset);
-      s.offset = offset;
-      s.bits = static_cast<uint8_t>((!f1_.empty() && f1_.In(text) ? 1 : 0) |
-                                    (!f2_.empty() && f2_.In(text) ? 2 : 0));
+      slot = key | (!f1_.empty() && f1_.In(text) ? 1u : 0u) |
+             (!f2_.empty() && f2_.In(text) ? 2u : 0u);
     }
-    return s.bits;
+    return static_cast<uint8_t>(slot & kBits);
   }
 
  private:
-  static constexpr size_t kSlots = 4096;
-  struct Slot {
-    int32_t offset;
-    uint8_t bits;
-  };
+  static_assert(kArchiveFileCeiling <= (size_t{1} << 28), "offsets must pack into 28 bits");
+  static constexpr int kSlotBits = 14;
+  static constexpr size_t kSlots = size_t{1} << kSlotBits;
+  static constexpr uint32_t kBits = 3;
+  static constexpr uint32_t kValid = 4;
   const FilterText& f1_;
   const FilterText& f2_;
   std::string_view pool_;
-  std::array<Slot, kSlots> slots_;
+  std::vector<uint32_t> slots_;
 };
 
-void Scan(const ArchiveFilter& filter, const ArchiveEntry& entry, std::vector<uint32_t>* rows) {
-  const std::string_view index = entry.index;
+// Calls visit(position, compact record, time) for every event of a year
+// index that passes the checks before the filters: its record lies inside
+// the record file, its type is 96, it is listed, it has a recording path,
+// it belongs to this workstation or to any, and its date is a real one.
+// REQUIRES: the index holds a whole year header.
+template <typename Visit>
+void ForEachListedEvent(const ArchiveEntry& entry, int year, int32_t video_place, Visit visit) {
   const std::string_view records = entry.records;
-  // Only a year archive (kind 1) with its whole header is listed.
-  if (index.size() < kArchiveYearHeaderSize ||
-      static_cast<uint8_t>(index[0]) != kArchiveKindYear) {
-    return;
-  }
-  const int year = DecodeU16(index.data() + kArchiveHeaderYear);
-  const FilterText f1(filter.text1);
-  const FilterText f2(filter.text2);
-  const bool filtering = !f1.empty() || !f2.empty();
-  PoolMatchCache cache(f1, f2, entry.pool);
-
-  const auto* base = reinterpret_cast<const uint8_t*>(index.data());
-  const size_t size = index.size();
+  const auto* base = reinterpret_cast<const uint8_t*>(entry.index.data());
+  const size_t size = entry.index.size();
   size_t p = kArchiveYearHeaderSize;
   while (p + 1 < size) {
+    // Entries are found by their marker, so bytes between them are passed.
     const void* marker = std::memchr(base + p, kArchiveEntryMarker, size - p);
     if (marker == nullptr) break;
     const size_t at = static_cast<size_t>(static_cast<const uint8_t*>(marker) - base);
@@ -97,10 +87,9 @@ void Scan(const ArchiveFilter& filter, const ArchiveEntry& entry, std::vector<ui
     const auto* prefix = reinterpret_cast<const uint8_t*>(records.data()) + offset;
     const uint8_t* r = prefix + kArchiveTimePrefixSize;
     if (r[kCompactListed] != 1) continue;
-    const int32_t path_offset = DecodeI32(r + kCompactRecordingText);
-    if (ArchivePoolText(entry.pool, path_offset).empty()) continue;
+    if (ArchivePoolText(entry.pool, DecodeI32(r + kCompactRecordingText)).empty()) continue;
     const int32_t workstation = DecodeI32(r + kCompactWorkstation);
-    if (workstation != 0 && workstation != filter.video_place) continue;
+    if (workstation != 0 && workstation != video_place) continue;
 
     ArchiveEventTime time;
     time.year = year;
@@ -110,30 +99,44 @@ void Scan(const ArchiveFilter& filter, const ArchiveEntry& entry, std::vector<ui
     time.minute = prefix[kArchivePrefixMinute];
     time.second = prefix[kArchivePrefixSecond];
     if (!IsValidArchiveEventTime(time)) continue;  // skips only this event
-
-    if (filtering) {
-      const uint8_t text_bits = cache.Matches(DecodeI32(r + kCompactObjectText)) |
-                                cache.Matches(DecodeI32(r + kCompactCameraText));
-      bool m1 = (text_bits & 1) != 0;
-      bool m2 = (text_bits & 2) != 0;
-      // The date texts are formatted only when a filter still needs them.
-      const bool need1 = !m1 && f1.may_match_date;
-      const bool need2 = !m2 && f2.may_match_date;
-      const bool wanted =
-          (need1 || need2) && (filter.and_mode
-                                   ? (f1.empty() || m1 || need1) && (f2.empty() || m2 || need2)
-                                   : !(m1 || m2));
-      if (wanted) {
-        ArchiveDateTexts texts;
-        FormatArchiveDateTexts(time, &texts);
-        if (need1) m1 = f1.In(texts.short_text()) || f1.In(texts.long_text());
-        if (need2) m2 = f2.In(texts.short_text()) || f2.In(texts.long_text());
-      }
-      const bool listed = filter.and_mode ? (f1.empty() || m1) && (f2.empty() || m2) : m1 || m2;
-      if (!listed) continue;
-    }
-    rows->push_back(static_cast<uint32_t>(at));
+    visit(static_cast<uint32_t>(at), r, time);
   }
+}
+
+void Scan(const ArchiveFilter& filter, const ArchiveEntry& entry, std::vector<uint32_t>* rows) {
+  // Only a year archive (kind 1) with its whole header is listed.
+  if (entry.index.size() < kArchiveYearHeaderSize ||
+      static_cast<uint8_t>(entry.index[0]) != kArchiveKindYear) {
+    return;
+  }
+  const int year = DecodeU16(entry.index.data() + kArchiveHeaderYear);
+  if (filter.text1.empty() && filter.text2.empty()) {
+    ForEachListedEvent(entry, year, filter.video_place,
+                       [&](uint32_t at, const uint8_t*, const ArchiveEventTime&) {
+                         rows->push_back(at);
+                       });
+    return;
+  }
+
+  const FilterText f1(filter.text1, year);
+  const FilterText f2(filter.text2, year);
+  PoolMatchCache cache(f1, f2, entry.pool);
+  const bool and_mode = filter.and_mode;
+  ForEachListedEvent(
+      entry, year, filter.video_place,
+      [&](uint32_t at, const uint8_t* r, const ArchiveEventTime& time) {
+        const uint8_t text_bits = cache.Matches(DecodeI32(r + kCompactObjectText)) |
+                                  cache.Matches(DecodeI32(r + kCompactCameraText));
+        bool m1 = (text_bits & 1) != 0;
+        bool m2 = (text_bits & 2) != 0;
+        // The date texts are consulted only when the outcome still needs them.
+        if (!m1 && f1.date.possible() && (and_mode || !m2)) m1 = f1.date.Matches(time);
+        if (!m2 && f2.date.possible() && (and_mode ? f1.empty() || m1 : !m1)) {
+          m2 = f2.date.Matches(time);
+        }
+        const bool listed = and_mode ? (f1.empty() || m1) && (f2.empty() || m2) : m1 || m2;
+        if (listed) rows->push_back(at);
+      });
 }
 
 }  // namespace
