@@ -59,15 +59,16 @@ class FakeWindow : public MainWindowPort {
                   const std::string& nameobj) override {
     CheckMainThread();
     std::lock_guard<std::mutex> lock(state_mu_);
-    events_.push_back("open " + name);
-    opens_++;
     for (int p = 0; p < kWallTileCount; ++p) {
       TileRequest& t = tiles_[order_[p]];
       if (!t.occupied()) {
         t = {n_obj, name, url, nameobj};
+        events_.push_back("open " + name);
+        opens_++;
         return;
       }
     }
+    events_.push_back("full " + name);  // no free tile: nothing changes
   }
 
   void CloseTile(int position) override {
@@ -129,7 +130,7 @@ class FakeWindow : public MainWindowPort {
   std::atomic<bool> link_up{false};
   std::atomic<int> repaints{0};
   std::atomic<int> year_shown{0};
-  std::atomic<int> opens_{0};
+  std::atomic<int> opens_{0};   // cameras put into a tile
   std::atomic<int> closes_{0};
   // Set when a main-thread operation ran on another thread.
   std::atomic<bool> wrong_thread{false};
