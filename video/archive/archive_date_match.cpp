@@ -1,5 +1,7 @@
 #include "video/archive/archive_date_match.h"
 
+#include <algorithm>
+
 #include "link/container/find_text.h"
 
 namespace korvel {
@@ -12,8 +14,19 @@ bool EndsWith(std::string_view text, std::string_view tail) {
   return tail.empty() || (text.size() >= tail.size() &&
                           Contains(text.substr(text.size() - tail.size()), tail));
 }
-bool StartsWith(std::string_view text, std::string_view head) {
-  return head.empty() || (text.size() >= head.size() && Contains(text.substr(0, head.size()), head));
+
+constexpr size_t kTimeTextSize = 8;  // "hh:nn:ss"
+
+// Whether `needle`, placed at position `at` of "hh:nn:ss", agrees with the
+// two digits of `value` at position `part` (0 hours, 3 minutes, 6 seconds).
+// The filter holds only digits, '.', ':' and ' ', which have no other case.
+bool PartAgrees(std::string_view needle, size_t at, size_t part, int value) {
+  const char digits[2] = {static_cast<char>('0' + value / 10), static_cast<char>('0' + value % 10)};
+  for (size_t k = 0; k < 2; ++k) {
+    const size_t pos = part + k;
+    if (pos >= at && pos - at < needle.size() && needle[pos - at] != digits[k]) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -58,21 +71,37 @@ ArchiveDateMatcher::ArchiveDateMatcher(std::string_view filter, int year) {
       day_bits_[static_cast<size_t>(month) * 32 + static_cast<size_t>(day)] = bits;
     }
   }
+  // The time table: `needle` (the whole filter, or R at the start) placed
+  // at position i of "hh:nn:ss" occurs there when the separators agree and
+  // each of the three two-digit parts agrees on its own, so the table is
+  // filled part by part without formatting 86,400 texts.
   second_bits_.assign(24 * 3600, 0);
-  t.month = 1;
-  t.day = 1;
-  for (int hour = 0; hour < 24; ++hour) {
-    for (int minute = 0; minute < 60; ++minute) {
-      for (int second = 0; second < 60; ++second) {
-        t.hour = hour;
-        t.minute = minute;
-        t.second = second;
-        ArchiveDateTexts texts;
-        FormatArchiveDateTexts(t, &texts);
-        const std::string_view tm = texts.short_text().substr(6);
-        const bool hit = split_ ? StartsWith(tm, right) : Contains(tm, filter);
-        second_bits_[static_cast<size_t>(hour) * 3600 + static_cast<size_t>(minute) * 60 +
-                     static_cast<size_t>(second)] = hit ? (split_ ? kTimeStarts : kInTime) : 0;
+  const std::string_view needle = split_ ? right : filter;
+  const uint8_t bit = split_ ? kTimeStarts : kInTime;
+  const size_t last = split_ ? 0 : kTimeTextSize - std::min(needle.size(), kTimeTextSize);
+  if (needle.size() > kTimeTextSize) return;
+  for (size_t i = 0; i <= last; ++i) {
+    bool separators = true;
+    for (size_t colon : {size_t{2}, size_t{5}}) {
+      if (colon >= i && colon - i < needle.size() && needle[colon - i] != ':') separators = false;
+    }
+    if (!separators) continue;
+    std::array<bool, 24> hour_ok{};
+    std::array<bool, 60> minute_ok{};
+    std::array<bool, 60> second_ok{};
+    for (int v = 0; v < 60; ++v) {
+      if (v < 24) hour_ok[v] = PartAgrees(needle, i, 0, v);
+      minute_ok[v] = PartAgrees(needle, i, 3, v);
+      second_ok[v] = PartAgrees(needle, i, 6, v);
+    }
+    for (int hour = 0; hour < 24; ++hour) {
+      if (!hour_ok[hour]) continue;
+      for (int minute = 0; minute < 60; ++minute) {
+        if (!minute_ok[minute]) continue;
+        uint8_t* row = &second_bits_[static_cast<size_t>(hour) * 3600 + static_cast<size_t>(minute) * 60];
+        for (int second = 0; second < 60; ++second) {
+          if (second_ok[second]) row[second] |= bit;
+        }
       }
     }
   }

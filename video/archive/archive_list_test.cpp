@@ -264,7 +264,8 @@ TEST(ArchiveListReference, ManyTextsAndFiltersAgreeWithThePlainRule) {
   ArchiveEntry entry;
   Fill(w, &entry);
   const char* texts[] = {"",     "склад №12", "вход",  "07.03", "2024", "03.2024 1",
-                         "03 1", " ",    ":0",     "1 2 3", "нет"};
+                         "03 1", " ",    ":0",     "1 2 3", "нет", "4:05", "9 0",
+                         ".2024 00:00:00", "23:59:59"};
   for (const char* t1 : texts) {
     for (const char* t2 : texts) {
       for (bool and_mode : {true, false}) {
