@@ -259,8 +259,10 @@ void MessageServer::Serve(Workstation* ws) {
     ws->connected = false;
     ws->replies.clear();
     ws->sub_messages.clear();
+    // Closed under the lock: Stop() reads the descriptor under it to shut
+    // it down, and must never reach a number reused by another file.
+    ws->socket.Close();
   }
-  ws->socket.Close();
   Say(ws, "disconnected: " + reason);
   ws->finished = true;
 }

@@ -1,9 +1,9 @@
 // State the server keeps for one connected workstation.
 //
-// Owned by MessageServer; every member except `socket` and the thread is
-// guarded by the server's state lock. The connection thread alone does I/O
-// on `socket`; Stop() and the "close" fault may ShutdownSocket() it from
-// another thread.
+// Owned by MessageServer; every member except the thread is guarded by the
+// server's state lock. The connection thread alone does I/O on `socket`
+// (the descriptor does not change while it runs); it closes the socket under
+// the lock, and Stop() shuts it down under the lock.
 #pragma once
 
 #include <atomic>
