@@ -89,7 +89,7 @@ void SetAsBoolean(FieldKSB* f, bool v) {
   if (e == nullptr) return;
   switch (f->kind()) {
     case kFieldInt32: e->integer = v ? 1 : 0; break;
-    case kFieldText: e->text = v ? "T" : "F"; break;
+    case kFieldText: e->text.assign(1, v ? 'T' : 'F'); break;
     case kFieldByte: e->byte = v ? 1 : 0; break;
     case kFieldBoolean: e->boolean = v; break;
     default: break;
