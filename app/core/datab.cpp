@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -36,7 +37,25 @@ void datab::Start() {
   thread_ = std::thread([this] { Run(); });
 }
 
-void datab::RequestTerminate() { terminate_.store(true); }
+void datab::RequestTerminate() {
+  terminate_.store(true);
+  Wake();
+}
+
+void datab::Wake() {
+  {
+    std::lock_guard<std::mutex> lock(wake_mu_);
+    wake_ = true;
+  }
+  wake_cv_.notify_one();
+}
+
+void datab::WaitIdle(int64_t wait_ms) {
+  std::unique_lock<std::mutex> lock(wake_mu_);
+  wake_cv_.wait_for(lock, std::chrono::milliseconds(wait_ms),
+                    [this] { return wake_ || terminate_.load(); });
+  wake_ = false;
+}
 
 void datab::WaitForEnd(const std::function<void()>& serve) {
   while (!finished_.load()) {
@@ -48,7 +67,11 @@ void datab::WaitForEnd(const std::function<void()>& serve) {
 
 int64_t datab::NowMs() const { return options_.clock_ms ? options_.clock_ms() : SteadyMs(); }
 
-bool datab::PutInbound(std::string_view message) { return inbound_.Put(message); }
+bool datab::PutInbound(std::string_view message) {
+  const bool accepted = inbound_.Put(message);
+  if (accepted) Wake();
+  return accepted;
+}
 
 std::array<uint8_t, 512> datab::ServerSettings() const {
   std::lock_guard<std::mutex> lock(settings_mu_);
@@ -148,7 +171,14 @@ void datab::Loop() {
       } catch (...) {
       }
     }
-    if (idle && pass_counter_ % 20 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (idle) {
+      // Until the next job is due, or a wake-up (inbound message, table
+      // change); never less than 1 ms.
+      const int64_t after = NowMs();
+      int64_t wait_ms = reconcile_job.RemainingMs(after);
+      if (CameraTablePresent()) wait_ms = std::min(wait_ms, probe_job.RemainingMs(after));
+      WaitIdle(std::clamp<int64_t>(wait_ms, 1, kReconcilePeriodMs));
+    }
     ++pass_counter_;
   }
 }

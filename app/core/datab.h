@@ -12,8 +12,12 @@
 // main thread), link thread (Enabled, started), VideoPlace, pending list;
 // then the loop: drain the inbound queue (dispatch on the low byte of the
 // code; 187 = close request), the 1000 ms job (expire pending probes,
-// reconcile), the 50 ms probe job, the FlagRefresh check of "videor", and
-// a short sleep on idle passes.
+// reconcile), the 50 ms probe job, the FlagRefresh check of "videor". An
+// idle pass waits until the next job is due, or until it is woken by what
+// would make the next pass busy: a message put into the inbound queue, or a
+// table change applied by the link (which may set FlagRefresh). So idle
+// polling costs a wake-up per due job instead of one per millisecond, and
+// nothing is noticed later than a polling loop would notice it.
 //
 // Stop: RequestTerminate; the loop ends at its next pass; the coordinator
 // wakes the probe thread, shuts the link's socket down, joins both (the
@@ -31,6 +35,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -145,6 +150,10 @@ class datab : public LinkHost {
   bool CameraTablePresent();
   // Reads and clears FlagRefresh of "videor" (false while it is absent).
   bool TakeRequestsRefresh();
+  // Wakes an idle pass at once.
+  void Wake();
+  // Waits up to wait_ms for Wake or RequestTerminate.
+  void WaitIdle(int64_t wait_ms);
   // Releases every table (shutdown; the link's reset).
   void ReleaseTables() KORVEL_REQUIRES(table_lock_);
 
@@ -159,6 +168,9 @@ class datab : public LinkHost {
 
   std::atomic<bool> terminate_{false};
   std::atomic<bool> finished_{false};
+  std::mutex wake_mu_;
+  std::condition_variable wake_cv_;
+  bool wake_ = false;  // guarded by wake_mu_
   std::thread thread_;
 
   std::unique_ptr<pingc> probe_;

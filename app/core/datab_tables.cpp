@@ -115,13 +115,21 @@ void datab::ReleaseTables() { tables_->registry.Reset(); }
 // ---- LinkHost: table handlers ------------------------------------------------------
 
 size_t datab::LoadSnapshot(std::string_view bytes) {
-  MutexLock lock(table_lock_);
-  return tables_->registry.LoadSnapshot(bytes).bytes_read;
+  size_t read = 0;
+  {
+    MutexLock lock(table_lock_);
+    read = tables_->registry.LoadSnapshot(bytes).bytes_read;
+  }
+  Wake();
+  return read;
 }
 
 void datab::ApplyRecordUpdate(std::string_view payload) {
-  MutexLock lock(table_lock_);
-  tables_->registry.HandleRecordUpdate(payload);
+  {
+    MutexLock lock(table_lock_);
+    tables_->registry.HandleRecordUpdate(payload);
+  }
+  Wake();
 }
 
 int datab::ApplyEditDone(std::string_view table_name) {
@@ -135,13 +143,19 @@ void datab::AddTables(std::string_view list_text) {
 }
 
 void datab::ResetTables() {
-  MutexLock lock(table_lock_);
-  tables_->registry.Reset();
+  {
+    MutexLock lock(table_lock_);
+    tables_->registry.Reset();
+  }
+  Wake();
 }
 
 void datab::ApplyDeletionNotice(const std::string& table_name, int32_t n_abs) {
-  MutexLock lock(table_lock_);
-  tables_->registry.HandleDeletionNotice(table_name, n_abs);
+  {
+    MutexLock lock(table_lock_);
+    tables_->registry.HandleDeletionNotice(table_name, n_abs);
+  }
+  Wake();
 }
 
 }  // namespace korvel

@@ -20,6 +20,12 @@ class PeriodicJob {
     return true;
   }
 
+  // Milliseconds until Due will answer true (0 when it would now).
+  int64_t RemainingMs(int64_t now_ms) const {
+    const int64_t left = reference_ms_ + period_ms_ + 1 - now_ms;
+    return left > 0 ? left : 0;
+  }
+
  private:
   int64_t period_ms_;
   int64_t reference_ms_;

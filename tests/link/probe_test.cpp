@@ -96,6 +96,10 @@ TEST(PeriodicJobTest, FiresAfterThePeriodAndDoesNotCatchUp) {
   EXPECT_FALSE(job.Due(1500));
   EXPECT_TRUE(job.Due(4100));   // a pass that took 3 s: once...
   EXPECT_FALSE(job.Due(4200));  // ... not three times
+  // What an idle pass waits for: until the job would fire.
+  EXPECT_EQ(job.RemainingMs(4200), 901);
+  EXPECT_EQ(job.RemainingMs(5101), 0);
+  EXPECT_EQ(job.RemainingMs(9000), 0);
 }
 
 class ProbeSchedulerTest : public ::testing::Test {
