@@ -40,6 +40,11 @@ uint64_t Since(const HttpRequest& r) {
   return it == r.query.end() ? 0 : std::strtoull(it->second.c_str(), nullptr, 10);
 }
 
+std::string TypeFilter(const HttpRequest& r) {
+  auto it = r.query.find("type");
+  return it == r.query.end() ? std::string() : it->second;
+}
+
 }  // namespace
 
 HttpResponse HandleControlRequest(MessageServer& server, const HttpRequest& r) {
@@ -91,9 +96,9 @@ HttpResponse HandleControlRequest(MessageServer& server, const HttpRequest& r) {
     }
     if (p[2] == "faults" && m == "POST") return result(server.SetFaults(p[1], body, &out, &status, &error));
     if (p[2] == "resync" && m == "POST") return result(server.Resync(p[1], &out, &status, &error));
-    if (p[2] == "log" && m == "GET") return result(server.Log(p[1], Since(r), &out, &status, &error));
+    if (p[2] == "log" && m == "GET") return result(server.Log(p[1], Since(r), TypeFilter(r), &out, &status, &error));
   }
-  if (p.size() == 1 && p[0] == "log" && m == "GET") return result(server.Log("all", Since(r), &out, &status, &error));
+  if (p.size() == 1 && p[0] == "log" && m == "GET") return result(server.Log("all", Since(r), TypeFilter(r), &out, &status, &error));
   if (p.size() == 1 && p[0] == "archives" && m == "GET") return Json(server.Archives());
   if (p.size() == 1 && p[0] == "clock" && (m == "PUT" || m == "PATCH")) {
     if (!body.is_object() || !body.contains("offset_seconds") || !body["offset_seconds"].is_number()) {

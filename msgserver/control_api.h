@@ -14,8 +14,8 @@
 //   POST   /workstations/{w}/faults  {"silent":true,"damage_next":1,
 //                                     "delay_ms":500,"close":true}
 //   POST   /workstations/{w}/resync             snapshots as sub-messages
-//   GET    /workstations/{w}/log?since=N        decoded messages it sent
-//   GET    /log?since=N                         the same for every one
+//   GET    /workstations/{w}/log?since=N&type=T decoded messages it sent
+//   GET    /log?since=N&type=T                  the same for every one
 //   GET    /archives                            year archives and sizes
 //   PUT    /clock                    {"offset_seconds": -30}
 //

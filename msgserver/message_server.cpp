@@ -152,6 +152,16 @@ void MessageServer::AcceptLoop() {
     Socket s = AcceptTcp(listener_.fd(), 200);
     ReapFinished();
     if (!s) continue;
+    size_t open = 0;
+    {
+      std::lock_guard lock(mu_);
+      for (const auto& [id, w] : workstations_) open += w->finished ? 0 : 1;
+    }
+    if (open >= options_.max_workstations) {
+      Say(nullptr, "connection from " + PeerName(s.fd()) + " refused: " + std::to_string(open) +
+                       " workstations connected already");
+      continue;
+    }
     auto ws = std::make_unique<Workstation>();
     ws->peer = PeerName(s.fd());
     ws->socket = std::move(s);
@@ -401,7 +411,11 @@ std::string MessageServer::HandleLocked(Workstation* ws, const std::string& mess
     brief.erase("sequence");
     Say(ws, "<- " + brief.dump(-1, ' ', false, json::error_handler_t::replace));
   }
-  AddLogLocked(ws, std::move(entry));
+  const json archive = entry.contains("archive") ? entry["archive"] : json();
+  const bool routine_poll = type == msgPoll && empty_poll_reply && !entry.contains("error") &&
+                            archive == ws->last_poll_archive;
+  if (type == msgPoll) ws->last_poll_archive = archive;
+  if (!routine_poll) AddLogLocked(ws, std::move(entry));
   return reply;
 }
 

@@ -54,6 +54,7 @@ struct ServerOptions {
   size_t max_chunk_bytes = 256 * 1024;
   size_t log_entries_per_workstation = 5000;
   size_t closed_workstations_kept = 64;
+  size_t max_workstations = 64;  // connections beyond it are closed at once
   int verbosity = 1;  // 0 quiet, 1 everything but empty polls, 2 everything
 };
 
@@ -92,8 +93,10 @@ class MessageServer {
   bool SetFaults(const std::string& target, const nlohmann::json& faults, nlohmann::json* out,
                  int* status, std::string* error);
   bool Resync(const std::string& target, nlohmann::json* out, int* status, std::string* error);
-  bool Log(const std::string& target, uint64_t since, nlohmann::json* out, int* status,
-           std::string* error);
+  // Log entries after `since`; `type` (a name such as "msgCameraEvent")
+  // keeps only that type when not empty.
+  bool Log(const std::string& target, uint64_t since, const std::string& type,
+           nlohmann::json* out, int* status, std::string* error);
   nlohmann::json Archives();
   void SetClockOffsetSeconds(double seconds);
 

@@ -279,8 +279,8 @@ bool MessageServer::Resync(const std::string& target, json* out, int* status, st
   return true;
 }
 
-bool MessageServer::Log(const std::string& target, uint64_t since, json* out, int* status,
-                        std::string* error) {
+bool MessageServer::Log(const std::string& target, uint64_t since, const std::string& type,
+                        json* out, int* status, std::string* error) {
   std::lock_guard lock(mu_);
   std::vector<Workstation*> targets;
   if (target == "all") {
@@ -293,7 +293,9 @@ bool MessageServer::Log(const std::string& target, uint64_t since, json* out, in
   for (auto* ws : targets) {
     json entries = json::array();
     for (const auto& e : ws->log) {
-      if (e.value("seq", uint64_t{0}) > since) entries.push_back(e);
+      if (e.value("seq", uint64_t{0}) <= since) continue;
+      if (!type.empty() && e.value("type", std::string()) != type) continue;
+      entries.push_back(e);
     }
     list.push_back({{"id", ws->id}, {"place", ws->place}, {"connected", ws->connected},
                     {"entries", entries}});

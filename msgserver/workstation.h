@@ -58,7 +58,11 @@ struct Workstation {
   std::set<std::string> snapshot_sent;   // tables this copy holds
   std::set<std::string> snapshot_acked;
   Faults faults;
-  std::deque<nlohmann::json> log;  // decoded messages it sent, oldest first
+  // Decoded messages it sent, oldest first. Polls that report the same
+  // archive sizes as the previous one and get nothing back are counted in
+  // `frames_in` but not logged, so the log keeps what matters.
+  std::deque<nlohmann::json> log;
+  nlohmann::json last_poll_archive;
   uint64_t log_next = 1;           // sequence of the next log entry
 };
 

@@ -127,7 +127,15 @@ class ServerTest : public ::testing::Test {
     r.method = method;
     const size_t q = path.find('?');
     r.path = path.substr(0, q);
-    if (q != std::string::npos) r.query["since"] = path.substr(path.find('=') + 1);
+    if (q != std::string::npos) {
+      std::string rest = path.substr(q + 1);
+      while (!rest.empty()) {
+        const size_t amp = rest.find('&');
+        const std::string pair = rest.substr(0, amp);
+        r.query[pair.substr(0, pair.find('='))] = pair.substr(pair.find('=') + 1);
+        rest = amp == std::string::npos ? "" : rest.substr(amp + 1);
+      }
+    }
     if (!body.is_null()) r.body = body.dump();
     const HttpResponse resp = HandleControlRequest(*server_, r);
     last_status_ = resp.status;
@@ -376,6 +384,24 @@ TEST_F(ServerTest, CompressedFramesAreReadAndMirrored) {
   ASSERT_EQ(::recv(a.fd(), &marker, 1, MSG_PEEK), 1);
   EXPECT_EQ(marker, kFrameMarkerCompressed);
   EXPECT_EQ(MessageType(a.Receive()), msgLoginAccepted);
+}
+
+TEST_F(ServerTest, LogSkipsRoutinePollsAndFiltersByType) {
+  TestClient a;
+  Ready(a);
+  for (int i = 0; i < 5; ++i) a.Poll();
+  const ArchiveSizes sizes{"vi8_2026", 0, 0, 0};
+  a.Poll(&sizes);
+  a.Poll(&sizes);  // the same sizes again: routine
+  a.Exchange(msgUpdate, UpdateRequest("videor", 1, {{"mesto", 2}}));
+  json log = Control("GET", "/workstations/1/log");
+  std::vector<std::string> types;
+  for (const auto& e : log["workstations"][0]["entries"]) types.push_back(e["type"]);
+  EXPECT_EQ(types, (std::vector<std::string>{"msgLogin", "msgClientFlags", "msgClientPlace",
+                                             "msgClientVersion", "msgPoll", "msgPoll", "msgUpdate"}));
+  log = Control("GET", "/log?type=msgUpdate&since=3");
+  ASSERT_EQ(log["workstations"][0]["entries"].size(), 1u);
+  EXPECT_EQ(log["workstations"][0]["entries"][0]["seq"], 7);
 }
 
 TEST_F(ServerTest, DictionaryCodeMessageIsLogged) {
