@@ -3,13 +3,6 @@
 namespace korvel {
 namespace {
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
 // Two digits of 0..99 at out[0..1].
 void Put2(char* out, int v) {
   out[0] = static_cast<char>('0' + v / 10);
@@ -17,12 +10,6 @@ void Put2(char* out, int v) {
 }
 
 }  // namespace
-
-bool IsValidArchiveEventTime(const ArchiveEventTime& t) {
-  return t.year >= 1 && t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
-         t.day <= DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 &&
-         t.minute <= 59 && t.second >= 0 && t.second <= 59;
-}
 
 void FormatArchiveDateTexts(const ArchiveEventTime& t, ArchiveDateTexts* out) {
   char* s = out->short_;

@@ -21,7 +21,17 @@ struct ArchiveEventTime {
 
 // True for a real date and time of day: year 1..9999, month 1..12, a day
 // the month has, hour 0..23, minute and second 0..59.
-bool IsValidArchiveEventTime(const ArchiveEventTime& t);
+inline bool IsValidArchiveEventTime(const ArchiveEventTime& t) {
+  constexpr int kDays[13] = {0, 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (t.year < 1 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1 ||
+      t.day > kDays[t.month] || t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 ||
+      t.second < 0 || t.second > 59) {
+    return false;
+  }
+  // 29 February only in leap years.
+  return !(t.month == 2 && t.day == 29) ||
+         ((t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0);
+}
 
 class ArchiveDateTexts {
  public:

@@ -1,4 +1,5 @@
 // RebuildArchiveRows: the scan of the index that builds the archive list.
+#include <algorithm>
 #include <cstring>
 #include <exception>
 
@@ -58,6 +59,11 @@ class PoolMatchCache {
   std::vector<uint32_t> slots_;
 };
 
+// ArchivePoolText(pool, offset).empty(), without building the view.
+inline bool PoolTextEmpty(std::string_view pool, int32_t offset) {
+  return offset < 0 || static_cast<size_t>(offset) + 1 >= pool.size() || pool[offset] == 0;
+}
+
 // Calls visit(position, compact record, time) for every event of a year
 // index that passes the checks before the filters: its record lies inside
 // the record file, its type is 96, it is listed, it has a recording path,
@@ -71,9 +77,12 @@ void ForEachListedEvent(const ArchiveEntry& entry, int year, int32_t video_place
   size_t p = kArchiveYearHeaderSize;
   while (p + 1 < size) {
     // Entries are found by their marker, so bytes between them are passed.
-    const void* marker = std::memchr(base + p, kArchiveEntryMarker, size - p);
-    if (marker == nullptr) break;
-    const size_t at = static_cast<size_t>(static_cast<const uint8_t*>(marker) - base);
+    size_t at = p;
+    if (base[p] != kArchiveEntryMarker) {  // the usual case needs no search
+      const void* marker = std::memchr(base + p, kArchiveEntryMarker, size - p);
+      if (marker == nullptr) break;
+      at = static_cast<size_t>(static_cast<const uint8_t*>(marker) - base);
+    }
     p = at + kArchiveEntrySize;
     if (p > size) break;  // a cut-off entry: the tail is still arriving
 
@@ -87,7 +96,7 @@ void ForEachListedEvent(const ArchiveEntry& entry, int year, int32_t video_place
     const auto* prefix = reinterpret_cast<const uint8_t*>(records.data()) + offset;
     const uint8_t* r = prefix + kArchiveTimePrefixSize;
     if (r[kCompactListed] != 1) continue;
-    if (ArchivePoolText(entry.pool, DecodeI32(r + kCompactRecordingText)).empty()) continue;
+    if (PoolTextEmpty(entry.pool, DecodeI32(r + kCompactRecordingText))) continue;
     const int32_t workstation = DecodeI32(r + kCompactWorkstation);
     if (workstation != 0 && workstation != video_place) continue;
 
@@ -110,6 +119,10 @@ void Scan(const ArchiveFilter& filter, const ArchiveEntry& entry, std::vector<ui
     return;
   }
   const int year = DecodeU16(entry.index.data() + kArchiveHeaderYear);
+  // Room for every entry the index can hold, up to a million rows; a larger
+  // list grows as it is found.
+  rows->reserve(std::min<size_t>((entry.index.size() - kArchiveYearHeaderSize) / kArchiveEntrySize,
+                                 size_t{1} << 20));
   if (filter.text1.empty() && filter.text2.empty()) {
     ForEachListedEvent(entry, year, filter.video_place,
                        [&](uint32_t at, const uint8_t*, const ArchiveEventTime&) {
