@@ -23,8 +23,9 @@ void VideoPlayer::mousePressEvent(QMouseEvent* event) {
 }
 
 void VideoPlayer::mouseDoubleClickEvent(QMouseEvent* event) {
+  // Not passed on: the base class would report it as one more press.
+  event->accept();
   emit doubleClicked();
-  QWidget::mouseDoubleClickEvent(event);
 }
 
 void VideoPlayer::SetFullScreen(int monitor_index) {

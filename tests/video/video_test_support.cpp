@@ -1,0 +1,131 @@
+#include "tests/video/video_test_support.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+namespace korvel::test {
+
+int FreePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  socklen_t length = sizeof address;
+  int port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    port = ntohs(address.sin_port);
+  }
+  ::close(fd);
+  return port;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int limit_ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > limit_ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(5);
+  }
+  return true;
+}
+
+void Spin(int ms) {
+  WaitUntil([] { return false; }, ms);
+}
+
+Fakecam::Fakecam(int cameras, const QStringList& extra_args) {
+  QStringList args = {"--size", "320x240", "--fps", "25"};
+  args += extra_args;
+  for (int i = 0; i < cameras; ++i) args << QString("cam%1=%2").arg(i).arg(FreePort());
+  process_.setProgram(KORVEL_FAKECAM_PATH);
+  process_.setArguments(args);
+  process_.setProcessChannelMode(QProcess::SeparateChannels);
+  process_.start();
+  if (!process_.waitForStarted(5000)) return;
+  QString pending;
+  while (process_.waitForReadyRead(5000)) {
+    pending += QString::fromUtf8(process_.readAllStandardOutput());
+    while (pending.contains('\n')) {
+      const int end = pending.indexOf('\n');
+      const QString line = pending.left(end);
+      pending.remove(0, end + 1);
+      const QStringList words = line.split(' ');
+      if (words.value(0) == "camera") urls_.push_back(words.value(2));
+      if (words.value(0) == "mjpeg") mjpeg_url_ = words.value(2);
+      if (line == "ready") {
+        ready_ = true;
+        return;
+      }
+    }
+  }
+}
+
+Fakecam::~Fakecam() {
+  if (process_.state() != QProcess::NotRunning) {
+    ::kill(static_cast<pid_t>(process_.processId()), SIGCONT);  // in case a test froze it
+    process_.terminate();
+    if (!process_.waitForFinished(3000)) {
+      process_.kill();
+      process_.waitForFinished(3000);
+    }
+  }
+}
+
+QString Fakecam::Url(int camera) const {
+  return camera < static_cast<int>(urls_.size()) ? urls_[camera] : QString();
+}
+
+bool Fakecam::Command(const QString& line) {
+  process_.readAllStandardOutput();
+  process_.write((line + "\n").toUtf8());
+  QString reply;
+  while (process_.waitForReadyRead(5000)) {
+    reply += QString::fromUtf8(process_.readAllStandardOutput());
+    if (reply.contains("ok\n")) return true;
+    if (reply.contains("error")) return false;
+  }
+  return false;
+}
+
+pid_t Fakecam::Pid() const { return static_cast<pid_t>(process_.processId()); }
+
+ProbeResult Probe(const QString& file) {
+  ProbeResult result;
+  QProcess probe;
+  probe.start("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                          "stream=codec_name,profile,width,height,nb_frames:format=duration", "-of",
+                          "default=noprint_wrappers=1", file});
+  if (!probe.waitForFinished(20000) || probe.exitCode() != 0) return result;
+  for (const QString& line : QString::fromUtf8(probe.readAllStandardOutput()).split('\n')) {
+    const int eq = line.indexOf('=');
+    if (eq <= 0) continue;
+    const std::string key = line.left(eq).toStdString();
+    const QString value = line.mid(eq + 1).trimmed();
+    if (key == "duration") {
+      result.duration_s = value.toDouble();
+    } else {
+      result.stream[key] = value.toStdString();
+    }
+  }
+  result.ok = !result.stream.empty();
+  return result;
+}
+
+bool DecodesCleanly(const QString& file) {
+  QProcess ffmpeg;
+  ffmpeg.start("ffmpeg", {"-v", "error", "-xerror", "-i", file, "-f", "null", "-"});
+  if (!ffmpeg.waitForFinished(30000)) return false;
+  return ffmpeg.exitCode() == 0 && ffmpeg.readAllStandardError().trimmed().isEmpty();
+}
+
+}  // namespace korvel::test
