@@ -48,7 +48,7 @@ inline constexpr int32_t kMaxBlockBytes = 65536;
 inline constexpr int64_t kMaxHeapBytes = 64LL << 20;
 // Column bytes of one table (sum over fields of records x bytes per record);
 // a record update whose new total would pass it is refused.
-inline constexpr int64_t kMaxTableBytes = 1LL << 30;
+inline constexpr int64_t kMaxTableBytes = 256LL << 20;
 
 // True for the kinds that hold values (1..25 without 17).
 constexpr bool IsValueKind(uint8_t kind) { return kind >= 1 && kind <= 25 && kind != 17; }
