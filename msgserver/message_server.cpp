@@ -487,8 +487,8 @@ void MessageServer::ApplyTableRequestLocked(Workstation*, uint32_t type, std::st
   json values = json::object();
   for (const auto& v : req.values) {
     const int fi = table->FieldIndex(v.field);
-    const FieldDef& f = table->fields()[static_cast<size_t>(fi)];
-    if (f.kind == kKindDict16 || f.kind == kKindDict8 || f.kind == kKindHeap) {
+    const FieldDescriptor& f = table->fields()[static_cast<size_t>(fi)];
+    if (f.kind == kFieldDict16 || f.kind == kFieldDict8 || f.kind == kFieldHeap) {
       values[Utf8(v.field)] = Utf8(v.text);
     } else {
       values[Utf8(v.field)] = ValueToJson(*table, static_cast<size_t>(fi), v.value);

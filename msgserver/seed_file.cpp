@@ -53,10 +53,10 @@ bool ParseTable(const json& jt, ServerTable* out, std::string* error) {
     *error = where + "needs a \"fields\" array";
     return false;
   }
-  std::vector<FieldDef> fields;
+  std::vector<FieldDescriptor> fields;
   std::set<std::string> names;
   for (const auto& jf : jt.at("fields")) {
-    FieldDef f;
+    FieldDescriptor f;
     if (!FieldDefFromJson(jf, &f, error)) {
       *error = where + *error;
       return false;
@@ -67,8 +67,8 @@ bool ParseTable(const json& jt, ServerTable* out, std::string* error) {
     }
     fields.push_back(f);
   }
-  if (fields.size() < 2 || fields[0].name != "n_abs" || fields[0].kind != kKindInt32 ||
-      fields[1].name != "p_d" || fields[1].kind != kKindByte) {
+  if (fields.size() < 2 || fields[0].name != "n_abs" || fields[0].kind != kFieldInt32 ||
+      fields[1].name != "p_d" || fields[1].kind != kFieldByte) {
     *error = where + "the first field must be n_abs (kind 1) and the second p_d (kind 3)";
     return false;
   }
@@ -76,12 +76,12 @@ bool ParseTable(const json& jt, ServerTable* out, std::string* error) {
   for (size_t fi = 0; fi < fields.size(); ++fi) {
     const json& jf = jt.at("fields")[fi];
     if (!jf.contains("dictionary")) continue;
-    if ((fields[fi].kind != kKindDict16 && fields[fi].kind != kKindDict8) ||
+    if ((fields[fi].kind != kFieldDict16 && fields[fi].kind != kFieldDict8) ||
         !jf.at("dictionary").is_object()) {
       *error = where + "only fields of kind 15 or 16 take a \"dictionary\" object";
       return false;
     }
-    const uint32_t limit = fields[fi].kind == kKindDict8 ? 0xFF : 0xFFFF;
+    const uint32_t limit = fields[fi].kind == kFieldDict8 ? 0xFF : 0xFFFF;
     for (auto it = jf.at("dictionary").begin(); it != jf.at("dictionary").end(); ++it) {
       char* end = nullptr;
       const unsigned long key = std::strtoul(it.key().c_str(), &end, 10);
@@ -127,7 +127,7 @@ bool ParseTable(const json& jt, ServerTable* out, std::string* error) {
 
 }  // namespace
 
-bool FieldDefFromJson(const json& jf, FieldDef* f, std::string* error) {
+bool FieldDefFromJson(const json& jf, FieldDescriptor* f, std::string* error) {
   if (!jf.is_object() || !jf.contains("name") || !jf.at("name").is_string()) {
     *error = "a field needs a \"name\"";
     return false;
@@ -140,7 +140,7 @@ bool FieldDefFromJson(const json& jf, FieldDef* f, std::string* error) {
   const std::string where = "field " + jf.at("name").get<std::string>() + ": ";
   int64_t kind = 0, width = 0, text_width = 0, tag = 0;
   if (!jf.contains("kind") || !IntMember(jf, "kind", 0, 1, 25, &kind, error) ||
-      !IsKnownKind(static_cast<uint8_t>(kind))) {
+      !IsValueKind(static_cast<uint8_t>(kind))) {
     *error = where + "\"kind\" must be a field kind 1..25 other than 17";
     return false;
   }
@@ -152,23 +152,23 @@ bool FieldDefFromJson(const json& jf, FieldDef* f, std::string* error) {
   f->tag = static_cast<int32_t>(tag);
   bool ok = true;
   switch (f->kind) {
-    case kKindText:
+    case kFieldText:
       ok = IntMember(jf, "width", 65, 2, 256, &width, error);
       break;
-    case kKindBlock:
-    case kKindFlags:
+    case kFieldBlock:
+    case kFieldFlags:
       ok = IntMember(jf, "width", 8, 1, 4096, &width, error);
       break;
-    case kKindTextList:
+    case kFieldTextList:
       ok = IntMember(jf, "width", 4, 1, 256, &width, error) &&
            IntMember(jf, "text_width", 33, 2, 256, &text_width, error);
       break;
-    case kKindDict16:
-    case kKindDict8:
+    case kFieldDict16:
+    case kFieldDict8:
       width = FixedKindSize(f->kind);
       ok = IntMember(jf, "text_width", 33, 2, 256, &text_width, error);
       break;
-    case kKindHeap:
+    case kFieldHeap:
       width = 4;
       break;
     default:

@@ -54,7 +54,7 @@ bool ParseSeed(const nlohmann::json& root, SeedData* out, std::string* error);
 bool LoadSeedFile(const std::string& path, SeedData* out, std::string* error);
 
 // Parses one field definition (the seed's form); used by ParseSeed.
-bool FieldDefFromJson(const nlohmann::json& j, FieldDef* out, std::string* error);
+bool FieldDefFromJson(const nlohmann::json& j, FieldDescriptor* out, std::string* error);
 
 // Applies {"offset": value, ...} (offsets 0..511, values 0..255) to a
 // settings block. False with *error on a bad offset or value; the block is

@@ -4,6 +4,8 @@
 
 #include "platform/byte_io.h"
 #include "platform/counted_text.h"
+#include "table/record_update_writer.h"
+#include "table/snapshot_writer.h"
 
 namespace korvel::msgserver {
 namespace {
@@ -11,149 +13,39 @@ namespace {
 constexpr size_t kFieldSlot = kFieldNameCapacity;  // capacity 15, 16 bytes
 constexpr char kSysUser[] = "SYSUSER";
 
-// A counted text in a slot of `slot` bytes (length byte included), cut to
-// slot - 1 bytes; nothing for a slot of 0.
-void PutTextSlot(std::string* dst, const std::string& text, int32_t slot) {
-  if (slot <= 0) return;
-  PutNameSlot(dst, text, std::min<size_t>(static_cast<size_t>(slot) - 1, 255));
-  if (slot > 256) dst->append(static_cast<size_t>(slot) - 256, '\0');
-}
-
-// The fixed-size value of `kind` in `size` bytes (little-endian).
-void PutFixed(std::string* dst, uint8_t kind, const FieldValue& v) {
-  switch (kind) {
-    case kKindFloat: PutF32(dst, static_cast<float>(v.real)); break;
-    case kKindDouble:
-    case kKindDateTime: PutF64(dst, v.real); break;
-    case kKindByte:
-    case kKindBool:
-    case kKindChar:
-    case kKindDict8: PutU8(dst, static_cast<uint8_t>(v.number)); break;
-    case kKindU16:
-    case kKindDict16: PutU16(dst, static_cast<uint16_t>(v.number)); break;
-    case kKindInt64:
-    case kKindInt64B: PutI64(dst, v.number); break;
-    default: PutU32(dst, static_cast<uint32_t>(v.number)); break;
-  }
-}
-
-void PutBlock(std::string* dst, const std::string& bytes, int32_t width) {
-  const auto w = static_cast<size_t>(std::max(width, 0));
-  dst->append(bytes, 0, std::min(bytes.size(), w));
-  if (bytes.size() < w) dst->append(w - bytes.size(), '\0');
-}
-
-void PutTextList(std::string* dst, const FieldDef& f, const std::vector<std::string>& texts) {
-  for (int32_t i = 0; i < f.width; ++i) {
-    PutTextSlot(dst, static_cast<size_t>(i) < texts.size() ? texts[i] : std::string(),
-                f.text_width);
-  }
-}
-
-void PutDescriptor(std::string* dst, const FieldDef& f) {
-  PutI32(dst, f.tag);
-  PutNameSlot(dst, f.name, kFieldSlot);
-  PutU8(dst, f.kind);
-  PutI32(dst, f.width);
-  PutI32(dst, f.text_width);
-  PutI32(dst, 0);
-}
-
-void PutColumn(std::string* dst, const ServerTable& t, size_t fi) {
-  const FieldDef& f = t.fields()[fi];
-  const int32_t n = t.record_count();
-  switch (f.kind) {
-    case kKindText:
-      for (int32_t r = 0; r < n; ++r) PutTextSlot(dst, t.record(r)[fi].bytes, f.width);
-      return;
-    case kKindBlock:
-    case kKindFlags:
-      for (int32_t r = 0; r < n; ++r) PutBlock(dst, t.record(r)[fi].bytes, f.width);
-      return;
-    case kKindTextList:
-      for (int32_t r = 0; r < n; ++r) PutTextList(dst, f, t.record(r)[fi].texts);
-      return;
-    case kKindDict16:
-    case kKindDict8: {
-      for (int32_t r = 0; r < n; ++r) PutFixed(dst, f.kind, t.record(r)[fi]);
-      const auto& dict = t.dictionary(fi);
-      PutI32(dst, static_cast<int32_t>(dict.size()));
-      for (const auto& e : dict) {
-        if (f.kind == kKindDict16) PutU32(dst, e.key); else PutU16(dst, static_cast<uint16_t>(e.key));
-        PutTextSlot(dst, e.text, f.text_width);
-      }
-      return;
-    }
-    case kKindHeap: {
-      for (int32_t r = 0; r < n; ++r) PutI32(dst, static_cast<int32_t>(t.record(r)[fi].number));
-      const std::string& heap = t.heap(fi);
-      PutI32(dst, static_cast<int32_t>(heap.size()));
-      dst->append(heap);
-      return;
-    }
-    default:
-      if (!IsKnownKind(f.kind)) return;
-      for (int32_t r = 0; r < n; ++r) PutFixed(dst, f.kind, t.record(r)[fi]);
-      return;
-  }
-}
-
-void PutEntryValue(std::string* dst, const ServerTable& t, size_t fi, const FieldValue& v) {
-  const FieldDef& f = t.fields()[fi];
-  switch (f.kind) {
-    case kKindText: PutTextSlot(dst, v.bytes, f.width); return;
-    case kKindBlock:
-    case kKindFlags: PutBlock(dst, v.bytes, f.width); return;
-    case kKindTextList: PutTextList(dst, f, v.texts); return;
-    case kKindDict16:
-    case kKindDict8:
-      PutFixed(dst, f.kind, v);
-      PutTextSlot(dst, t.ResolvedText(fi, v), f.text_width);
-      return;
-    case kKindHeap: {
-      const std::string& heap = t.heap(fi);
-      PutI32(dst, static_cast<int32_t>(heap.size()));
-      PutI32(dst, static_cast<int32_t>(v.number));
-      if (!heap.empty()) PutCountedText(dst, t.ResolvedText(fi, v));
-      return;
-    }
-    default: PutFixed(dst, f.kind, v); return;
-  }
-}
-
 // Reads one request value of field f. False when it does not fit.
-bool ReadRequestValue(ByteReader& in, const FieldDef& f, IncomingValue* out) {
+bool ReadRequestValue(ByteReader& in, const FieldDescriptor& f, IncomingValue* out) {
   FieldValue& v = out->value;
   auto fixed = [&](size_t size) -> bool {
     std::string_view b;
     if (!in.GetView(size, &b)) return false;
     const auto* p = b.data();
     switch (f.kind) {
-      case kKindFloat: v.real = DecodeF32(p); break;
-      case kKindDouble:
-      case kKindDateTime: v.real = DecodeF64(p); break;
-      case kKindByte:
-      case kKindBool:
-      case kKindChar: v.number = static_cast<uint8_t>(p[0]); break;
-      case kKindU16: v.number = DecodeU16(p); break;
-      case kKindInt64:
-      case kKindInt64B: v.number = DecodeI64(p); break;
-      case kKindU32:
-      case kKindSeconds2000: v.number = DecodeU32(p); break;
+      case kFieldSingle: v.real = DecodeF32(p); break;
+      case kFieldDouble:
+      case kFieldDateTime: v.real = DecodeF64(p); break;
+      case kFieldByte:
+      case kFieldBoolean:
+      case kFieldChar: v.number = static_cast<uint8_t>(p[0]); break;
+      case kFieldWord: v.number = DecodeU16(p); break;
+      case kFieldInt64:
+      case kFieldInt64B: v.number = DecodeI64(p); break;
+      case kFieldUInt32:
+      case kFieldSeconds2000: v.number = DecodeU32(p); break;
       default: v.number = DecodeI32(p); break;
     }
     return true;
   };
   switch (f.kind) {
-    case kKindText: {
+    case kFieldText: {
       if (f.width <= 0 || in.remaining() < static_cast<size_t>(f.width)) return false;
       v.bytes = DecodeSlotText(in.current(), static_cast<size_t>(f.width));
       return in.Skip(static_cast<size_t>(f.width));
     }
-    case kKindBlock:
-    case kKindFlags:
+    case kFieldBlock:
+    case kFieldFlags:
       return in.GetBytes(static_cast<size_t>(std::max(f.width, 0)), &v.bytes);
-    case kKindTextList: {
+    case kFieldTextList: {
       if (f.text_width <= 0 || f.width < 0) return false;
       const uint64_t need = uint64_t(f.width) * uint64_t(f.text_width);
       if (need > in.remaining()) return false;
@@ -164,13 +56,13 @@ bool ReadRequestValue(ByteReader& in, const FieldDef& f, IncomingValue* out) {
       }
       return true;
     }
-    case kKindDict16:
-    case kKindDict8: {
+    case kFieldDict16:
+    case kFieldDict8: {
       if (f.text_width <= 0 || in.remaining() < static_cast<size_t>(f.text_width)) return false;
       out->text = DecodeSlotText(in.current(), static_cast<size_t>(f.text_width));
       return in.Skip(static_cast<size_t>(f.text_width));
     }
-    case kKindHeap:
+    case kFieldHeap:
       return GetCountedText(in, &out->text);
     default: {
       const int32_t size = FixedKindSize(f.kind);
@@ -184,29 +76,37 @@ bool ReadRequestValue(ByteReader& in, const FieldDef& f, IncomingValue* out) {
 }  // namespace
 
 std::string EncodeSnapshot(const ServerTable& table) {
-  std::string out;
-  PutNameSlot(&out, table.name(), kTableNameCapacity);
-  PutI32(&out, table.record_count());
-  PutI32(&out, static_cast<int32_t>(table.fields().size()));
+  SnapshotTable snap;
+  snap.name = table.name();
+  snap.records = table.record_count();
   for (size_t fi = 0; fi < table.fields().size(); ++fi) {
-    PutDescriptor(&out, table.fields()[fi]);
-    if (table.record_count() > 0) PutColumn(&out, table, fi);
+    SnapshotField f;
+    f.descriptor = table.fields()[fi];
+    f.values.reserve(static_cast<size_t>(snap.records));
+    for (int32_t r = 0; r < snap.records; ++r) f.values.push_back(table.record(r)[fi]);
+    f.dictionary = table.dictionary(fi);
+    f.heap = table.heap(fi);
+    snap.fields.push_back(std::move(f));
   }
-  return out;
+  return WriteSnapshot(snap);
 }
 
 std::string EncodeRecordUpdate(const ServerTable& table, int32_t index) {
-  std::string out;
-  PutNameSlot(&out, table.name(), kTableNameCapacity);
-  PutI32(&out, index);
-  PutI32(&out, table.record_count());
+  std::vector<RecordUpdateEntry> entries;
   const auto& rec = table.record(index);
   for (size_t fi = 0; fi < table.fields().size(); ++fi) {
-    if (!IsKnownKind(table.fields()[fi].kind)) continue;
-    PutNameSlot(&out, table.fields()[fi].name, kFieldSlot);
-    PutEntryValue(&out, table, fi, rec[fi]);
+    const FieldDescriptor& f = table.fields()[fi];
+    if (!IsValueKind(f.kind)) continue;
+    RecordUpdateEntry e{f, rec[fi]};
+    if (f.kind == kFieldDict16 || f.kind == kFieldDict8) {
+      e.value.bytes = table.ResolvedText(fi, rec[fi]);
+    } else if (f.kind == kFieldHeap) {
+      e.value.heap_size = static_cast<uint32_t>(table.heap(fi).size());
+      e.value.bytes = table.ResolvedText(fi, rec[fi]);
+    }
+    entries.push_back(std::move(e));
   }
-  return out;
+  return WriteRecordUpdate(table.name(), index, table.record_count(), entries);
 }
 
 bool DecodeEditRequest(std::string_view payload, bool is_update,

@@ -5,34 +5,17 @@
 
 namespace korvel::msgserver {
 
-bool IsKnownKind(uint8_t kind) { return kind >= 1 && kind <= 25 && kind != 17; }
-
-int32_t FixedKindSize(uint8_t kind) {
-  switch (kind) {
-    case 1: case 6: case 8: case 10: case 12: case 14: case 19: case 21: case 25:
-      return 4;
-    case 3: case 4: case 16: case 18:
-      return 1;
-    case 5: case 15:
-      return 2;
-    case 7: case 9: case 13: case 20:
-      return 8;
-    default:
-      return 0;
-  }
-}
-
-FieldValue BlankValue(const FieldDef& field) {
+FieldValue BlankValue(const FieldDescriptor& field) {
   FieldValue v;
-  if (field.kind == kKindBlock || field.kind == kKindFlags) {
+  if (field.kind == kFieldBlock || field.kind == kFieldFlags) {
     v.bytes.assign(static_cast<size_t>(std::max(field.width, 0)), '\0');
-  } else if (field.kind == kKindTextList) {
+  } else if (field.kind == kFieldTextList) {
     v.texts.assign(static_cast<size_t>(std::max(field.width, 0)), std::string());
   }
   return v;
 }
 
-ServerTable::ServerTable(std::string name, std::vector<FieldDef> fields)
+ServerTable::ServerTable(std::string name, std::vector<FieldDescriptor> fields)
     : name_(std::move(name)), fields_(std::move(fields)) {
   dicts_.resize(fields_.size());
   // Offset 0 of every heap holds an empty counted text, so an empty value
@@ -66,7 +49,7 @@ void ServerTable::AddDictionaryEntry(size_t field, uint32_t key, const std::stri
       return;
     }
   }
-  dict.push_back({key, text});
+  dict.push_back({text, key});
 }
 
 int32_t ServerTable::Insert(const std::vector<IncomingValue>& values, bool keep_n_abs) {
@@ -116,13 +99,13 @@ int ServerTable::Compact() {
       continue;
     }
     for (size_t f = 0; f < fields_.size(); ++f) {
-      if (fields_[f].kind == kKindHeap) heap_texts[f].push_back(ResolvedText(f, records_[r][f]));
+      if (fields_[f].kind == kFieldHeap) heap_texts[f].push_back(ResolvedText(f, records_[r][f]));
     }
     kept.push_back(std::move(records_[r]));
   }
   records_ = std::move(kept);
   for (size_t f = 0; f < fields_.size(); ++f) {
-    if (fields_[f].kind != kKindHeap) continue;
+    if (fields_[f].kind != kFieldHeap) continue;
     heaps_[f].assign(1, '\0');
     for (size_t r = 0; r < records_.size(); ++r) {
       records_[r][f].number = StoreHeapText(f, heap_texts[f][r]);
@@ -133,14 +116,14 @@ int ServerTable::Compact() {
 
 std::string ServerTable::ResolvedText(size_t field, const FieldValue& value) const {
   const uint8_t kind = fields_[field].kind;
-  if (kind == kKindDict16 || kind == kKindDict8) {
+  if (kind == kFieldDict16 || kind == kFieldDict8) {
     if (value.number == 0) return {};
     for (const auto& e : dicts_[field]) {
       if (e.key == static_cast<uint32_t>(value.number)) return e.text;
     }
     return {};
   }
-  if (kind == kKindHeap) {
+  if (kind == kFieldHeap) {
     const std::string& heap = heaps_[field];
     if (value.number < 0 || static_cast<size_t>(value.number) >= heap.size()) return {};
     const auto at = static_cast<size_t>(value.number);
@@ -154,27 +137,27 @@ void ServerTable::Assign(int32_t index, const IncomingValue& v) {
   const int fi = FieldIndex(v.field);
   if (fi < 0) return;
   const auto f = static_cast<size_t>(fi);
-  const FieldDef& def = fields_[f];
+  const FieldDescriptor& def = fields_[f];
   FieldValue& slot = records_[index][f];
   switch (def.kind) {
-    case kKindDict16:
-    case kKindDict8:
+    case kFieldDict16:
+    case kFieldDict8:
       slot.number = CodeForText(f, v.text);
       break;
-    case kKindHeap:
+    case kFieldHeap:
       slot.number = StoreHeapText(f, v.text);
       break;
-    case kKindText: {
+    case kFieldText: {
       const size_t cap = def.width > 0 ? static_cast<size_t>(def.width - 1) : 0;
       slot.bytes = v.value.bytes.substr(0, std::min<size_t>(cap, 255));
       break;
     }
-    case kKindBlock:
-    case kKindFlags:
+    case kFieldBlock:
+    case kFieldFlags:
       slot.bytes = v.value.bytes;
       slot.bytes.resize(static_cast<size_t>(std::max(def.width, 0)), '\0');
       break;
-    case kKindTextList: {
+    case kFieldTextList: {
       slot.texts = v.value.texts;
       slot.texts.resize(static_cast<size_t>(std::max(def.width, 0)));
       const size_t cap = def.text_width > 0 ? static_cast<size_t>(def.text_width - 1) : 0;
@@ -195,7 +178,7 @@ uint32_t ServerTable::CodeForText(size_t field, const std::string& text) {
     if (e.text == text) return e.key;
     max_key = std::max(max_key, e.key);
   }
-  const uint32_t limit = fields_[field].kind == kKindDict8 ? 0xFF : 0xFFFF;
+  const uint32_t limit = fields_[field].kind == kFieldDict8 ? 0xFF : 0xFFFF;
   uint32_t key = max_key + 1;
   if (key > limit) {
     // Codes run out at the top: take the lowest free one, if any.
@@ -208,7 +191,7 @@ uint32_t ServerTable::CodeForText(size_t field, const std::string& text) {
     }
     if (key == 0) return 0;
   }
-  dict.push_back({key, text});
+  dict.push_back({text, key});
   return key;
 }
 

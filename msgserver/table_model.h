@@ -20,64 +20,22 @@
 #include <string>
 #include <vector>
 
+#include "table/field_kind.h"
+#include "table/field_ksb.h"
+#include "table/table_value.h"
+
 namespace korvel::msgserver {
 
-// Field kind codes of the replicated tables.
-enum FieldKindCode : uint8_t {
-  kKindInt32 = 1,
-  kKindText = 2,
-  kKindByte = 3,
-  kKindBool = 4,
-  kKindU16 = 5,
-  kKindFloat = 6,
-  kKindDouble = 7,
-  kKindU32 = 8,
-  kKindDateTime = 9,
-  kKindInt32B = 10,
-  kKindBlock = 11,
-  kKindInt32C = 12,
-  kKindInt64 = 13,
-  kKindInt32D = 14,
-  kKindDict16 = 15,
-  kKindDict8 = 16,
-  kKindChar = 18,
-  kKindInt32E = 19,
-  kKindInt64B = 20,
-  kKindHex32 = 21,
-  kKindFlags = 22,
-  kKindTextList = 23,
-  kKindHeap = 24,
-  kKindSeconds2000 = 25,
-};
 
-// True for the kinds a table may define (1..25 without 17).
-bool IsKnownKind(uint8_t kind);
-// Size on the wire of one value of a fixed-size kind (for kinds 15 and 16,
-// of the code); 0 for kinds whose size the field's width gives (2, 11, 22,
-// 23) and for kind 24.
-int32_t FixedKindSize(uint8_t kind);
-
-struct FieldDef {
-  int32_t tag = 0;
-  std::string name;  // Windows-1251, at most 15 bytes
-  uint8_t kind = 0;
-  int32_t width = 0;       // value size, or element count for 11, 22, 23
-  int32_t text_width = 0;  // slot size for 15, 16, 23 (length byte included)
-};
-
-// One stored value. Which members count depends on the kind:
+// One stored value, in the table engine's value type. Which members count
+// depends on the kind:
 //   integer kinds (1 3 4 5 8 10 12 13 14 18 19 20 21 25): `number`
 //   6 7 9: `real`
 //   2: `bytes` (text)   11 22: `bytes` (block of `width` bytes)
 //   23: `texts` (`width` texts)
 //   15 16: `number` is the dictionary code
 //   24: `number` is the offset of the record's text in the field's heap
-struct FieldValue {
-  int64_t number = 0;
-  double real = 0;
-  std::string bytes;
-  std::vector<std::string> texts;
-};
+using FieldValue = TableValue;
 
 // A value as a request or the control interface gives it, before the table
 // resolves it: for 15 and 16 the text (the server assigns the code), for 24
@@ -89,22 +47,17 @@ struct IncomingValue {
   std::string text;  // kinds 15, 16, 24
 };
 
-struct DictionaryEntry {
-  uint32_t key = 0;
-  std::string text;
-};
-
 class ServerTable {
  public:
   // REQUIRES: fields[0] is `n_abs` (kind 1) and fields[1] is `p_d` (kind 3);
   // the seed loader checks it.
-  ServerTable(std::string name, std::vector<FieldDef> fields);
+  ServerTable(std::string name, std::vector<FieldDescriptor> fields);
 
   const std::string& name() const { return name_; }
-  const std::vector<FieldDef>& fields() const { return fields_; }
+  const std::vector<FieldDescriptor>& fields() const { return fields_; }
   int32_t record_count() const { return static_cast<int32_t>(records_.size()); }
   const std::vector<FieldValue>& record(int32_t index) const { return records_[index]; }
-  const std::vector<DictionaryEntry>& dictionary(size_t field) const { return dicts_[field]; }
+  const std::vector<DictionaryLine>& dictionary(size_t field) const { return dicts_[field]; }
   const std::string& heap(size_t field) const { return heaps_[field]; }
 
   // Index of the field of that name, or -1.
@@ -139,14 +92,14 @@ class ServerTable {
   int64_t StoreHeapText(size_t field, const std::string& text);
 
   std::string name_;
-  std::vector<FieldDef> fields_;
+  std::vector<FieldDescriptor> fields_;
   std::vector<std::vector<FieldValue>> records_;
-  std::vector<std::vector<DictionaryEntry>> dicts_;  // per field
+  std::vector<std::vector<DictionaryLine>> dicts_;  // per field
   std::vector<std::string> heaps_;                    // per field
   int32_t next_n_abs_ = 1;
 };
 
 // A blank value of a field, shaped for its kind (blocks and lists sized).
-FieldValue BlankValue(const FieldDef& field);
+FieldValue BlankValue(const FieldDescriptor& field);
 
 }  // namespace korvel::msgserver

@@ -44,7 +44,7 @@ json DateTimeJson(DateTime dt) {
 
 }  // namespace
 
-bool ValueFromJson(const FieldDef& field, const json& j, IncomingValue* out, std::string* error) {
+bool ValueFromJson(const FieldDescriptor& field, const json& j, IncomingValue* out, std::string* error) {
   out->field = field.name;
   FieldValue& v = out->value;
   auto fail = [&](const char* what) {
@@ -52,25 +52,25 @@ bool ValueFromJson(const FieldDef& field, const json& j, IncomingValue* out, std
     return false;
   };
   switch (field.kind) {
-    case kKindText:
+    case kFieldText:
       return TextFrom(j, &v.bytes) || fail("a string");
-    case kKindDict16:
-    case kKindDict8:
-    case kKindHeap:
+    case kFieldDict16:
+    case kFieldDict8:
+    case kFieldHeap:
       return TextFrom(j, &out->text) || fail("a string");
-    case kKindFloat:
-    case kKindDouble:
+    case kFieldSingle:
+    case kFieldDouble:
       if (!j.is_number()) return fail("a number");
       v.real = j.get<double>();
       return true;
-    case kKindDateTime:
+    case kFieldDateTime:
       if (j.is_number()) {
         v.real = j.get<double>();
         return true;
       }
       if (j.is_string() && ParseDateTimeDefault(j.get<std::string>(), &v.real)) return true;
       return fail("a date-time \"dd.MM.yyyy HH:mm:ss\" or a number of days");
-    case kKindSeconds2000: {
+    case kFieldSeconds2000: {
       DateTime dt = 0;
       if (j.is_string() && ParseDateTimeDefault(j.get<std::string>(), &dt)) {
         v.number = Seconds2000FromDateTime(dt);
@@ -83,15 +83,15 @@ bool ValueFromJson(const FieldDef& field, const json& j, IncomingValue* out, std
       }
       return fail("a date-time \"dd.MM.yyyy HH:mm:ss\" or a number of seconds since 2000");
     }
-    case kKindChar:
+    case kFieldChar:
       if (j.is_string()) {
         const std::string s = Utf8ToCp1251(j.get<std::string>());
         v.number = s.empty() ? 0 : static_cast<uint8_t>(s[0]);
         return true;
       }
       return IntegerFrom(j, &v.number) || fail("a character");
-    case kKindBlock:
-    case kKindFlags:
+    case kFieldBlock:
+    case kFieldFlags:
       if (!j.is_array()) return fail("an array of byte values");
       v.bytes.clear();
       for (const auto& b : j) {
@@ -100,7 +100,7 @@ bool ValueFromJson(const FieldDef& field, const json& j, IncomingValue* out, std
         v.bytes.push_back(static_cast<char>(n));
       }
       return true;
-    case kKindTextList:
+    case kFieldTextList:
       if (!j.is_array()) return fail("an array of strings");
       v.texts.clear();
       for (const auto& t : j) {
@@ -115,26 +115,26 @@ bool ValueFromJson(const FieldDef& field, const json& j, IncomingValue* out, std
 }
 
 json ValueToJson(const ServerTable& table, size_t fi, const FieldValue& v) {
-  const FieldDef& f = table.fields()[fi];
+  const FieldDescriptor& f = table.fields()[fi];
   switch (f.kind) {
-    case kKindText: return ToUtf8(v.bytes);
-    case kKindDict16:
-    case kKindDict8:
-    case kKindHeap: return ToUtf8(table.ResolvedText(fi, v));
-    case kKindFloat:
-    case kKindDouble: return v.real;
-    case kKindDateTime: return DateTimeJson(v.real);
-    case kKindSeconds2000:
+    case kFieldText: return ToUtf8(v.bytes);
+    case kFieldDict16:
+    case kFieldDict8:
+    case kFieldHeap: return ToUtf8(table.ResolvedText(fi, v));
+    case kFieldSingle:
+    case kFieldDouble: return v.real;
+    case kFieldDateTime: return DateTimeJson(v.real);
+    case kFieldSeconds2000:
       return v.number == 0 ? json(0)
                            : DateTimeJson(DateTimeFromSeconds2000(static_cast<uint32_t>(v.number)));
-    case kKindBool: return v.number != 0;
-    case kKindBlock:
-    case kKindFlags: {
+    case kFieldBoolean: return v.number != 0;
+    case kFieldBlock:
+    case kFieldFlags: {
       json a = json::array();
       for (char c : v.bytes) a.push_back(static_cast<uint8_t>(c));
       return a;
     }
-    case kKindTextList: {
+    case kFieldTextList: {
       json a = json::array();
       for (const auto& t : v.texts) a.push_back(ToUtf8(t));
       return a;
@@ -155,10 +155,10 @@ json RecordToJson(const ServerTable& table, int32_t index) {
 json FieldsToJson(const ServerTable& table) {
   json a = json::array();
   for (size_t fi = 0; fi < table.fields().size(); ++fi) {
-    const FieldDef& f = table.fields()[fi];
+    const FieldDescriptor& f = table.fields()[fi];
     json jf = {{"name", ToUtf8(f.name)}, {"kind", f.kind}, {"width", f.width},
                {"text_width", f.text_width}, {"tag", f.tag}};
-    if (f.kind == kKindDict16 || f.kind == kKindDict8) {
+    if (f.kind == kFieldDict16 || f.kind == kFieldDict8) {
       json d = json::object();
       for (const auto& e : table.dictionary(fi)) d[std::to_string(e.key)] = ToUtf8(e.text);
       jf["dictionary"] = d;

@@ -29,7 +29,7 @@ namespace korvel::msgserver {
 
 // Converts a JSON value for a field. False, with *error set, when the JSON
 // type does not fit the kind.
-bool ValueFromJson(const FieldDef& field, const nlohmann::json& j, IncomingValue* out,
+bool ValueFromJson(const FieldDescriptor& field, const nlohmann::json& j, IncomingValue* out,
                    std::string* error);
 
 // The JSON form of the value of field `fi` in `record`.
