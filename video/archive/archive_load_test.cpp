@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "video/archive/archive_test_fixture.h"
 
@@ -124,6 +126,33 @@ TEST_F(ArchiveLoadTest, FileAboveTheCeilingIsNotRead) {
   LoadArchiveYear(base_, 2024, &entry_);
   EXPECT_TRUE(entry_.records.empty());
   EXPECT_EQ(entry_.index, w.index());
+}
+
+TEST_F(ArchiveLoadTest, APollNeverPairsOneYearsNameWithAnothersSizes) {
+  ArchiveWriter a(2023);
+  a.Append(Closed(3, 7, 14, 5, 9, "O", "C", 1, "a.mp4"));
+  ArchiveWriter b(2024);
+  for (int i = 0; i < 3; ++i) b.Append(Closed(3, 7, 14, 5, i, "Об", "Кам", 1, "b.mp4"));
+  ASSERT_TRUE(a.WriteFiles(temp_, "vi8_2023"));
+  ASSERT_TRUE(b.WriteFiles(temp_, "vi8_2024"));
+
+  std::atomic<bool> done{false};
+  std::atomic<int> mismatches{0};
+  std::thread poller([&] {
+    while (!done) {
+      ArchivePollSizes sizes;
+      if (!ReadArchivePollSizes(entry_, &sizes)) continue;
+      const ArchiveWriter& w = sizes.name == "vi8_2023" ? a : b;
+      if (sizes.index_size != w.index().size() || sizes.records_size != w.records().size() ||
+          sizes.pool_size != w.pool().size()) {
+        ++mismatches;
+      }
+    }
+  });
+  for (int i = 0; i < 200; ++i) LoadArchiveYear(base_, 2023 + i % 2, &entry_);
+  done = true;
+  poller.join();
+  EXPECT_EQ(mismatches, 0);
 }
 
 TEST(ArchivePollSizes, NothingToReportWhileInactive) {
