@@ -158,6 +158,12 @@ bool LiveSession::BuildPipeline() {
   // the recording.
   g_object_set(queue, "leaky", 2, "max-size-buffers", 16u, "max-size-bytes", 0u, "max-size-time",
                guint64{0}, nullptr);
+  // Sixteen tiles decode and scale sixteen streams: the cheapest scaling
+  // and conversion keep the wall within a small margin of the decoding's own
+  // cost (bilinear scaling and dithering would add about half of it again).
+  gst_util_set_object_arg(G_OBJECT(scale), "method", "nearest-neighbour");
+  gst_util_set_object_arg(G_OBJECT(convert), "dither", "none");
+  gst_util_set_object_arg(G_OBJECT(convert), "chroma-mode", "none");
   SetFrameSize(options_.frame_size);
   g_object_set(sink, "max-buffers", 1u, "drop", TRUE, "sync", FALSE, "enable-last-sample", FALSE,
                nullptr);
