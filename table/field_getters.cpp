@@ -157,8 +157,8 @@ float AsFloat(FieldKSB* f, bool* ok) {
   const uint8_t* e = f->Entry(r);
   switch (f->kind()) {
     case kFieldInt32: return e ? static_cast<float>(DecodeI32(e)) : 0;
-    case kFieldByte:
-    case kFieldBoolean: return e ? static_cast<float>(e[0] != 0 && f->kind() == kFieldBoolean ? 1 : e[0]) : 0;
+    case kFieldByte: return e ? static_cast<float>(e[0]) : 0;
+    case kFieldBoolean: return e && e[0] != 0 ? 1.0f : 0.0f;
     case kFieldWord: return e ? static_cast<float>(DecodeU16(e)) : 0;
     case kFieldDouble:
     case kFieldDateTime: return e ? ToSingle(DecodeF64(e)) : 0;
@@ -168,7 +168,8 @@ float AsFloat(FieldKSB* f, bool* ok) {
       return e ? DecodeF32(e) : 0;
     case kFieldText: {
       double v = 0;
-      if (!e || !table_text::ParseDouble(DecodeSlotText(e, f->entry_size()), &v)) {
+      if (e == nullptr) return 0;
+      if (!table_text::ParseDouble(DecodeSlotText(e, f->entry_size()), &v)) {
         if (ok) *ok = false;
         return 0;
       }

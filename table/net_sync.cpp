@@ -7,6 +7,7 @@
 #include "platform/byte_io.h"
 #include "platform/counted_text.h"
 #include "table/ks_base_c.h"
+#include "table/snapshot_writer.h"
 #include "table/table_format.h"
 
 namespace korvel {
@@ -20,15 +21,6 @@ using namespace table_format;
 void PutSized(std::string* out, const std::string& value, size_t slot) {
   out->append(value.data(), std::min(value.size(), slot));
   if (slot > value.size()) out->append(slot - value.size(), '\0');
-}
-
-// A counted text of at most slot - 1 characters in `slot` bytes.
-void PutTextSlot(std::string* out, std::string_view text, size_t slot) {
-  if (slot == 0) return;
-  const size_t n = std::min({text.size(), slot - 1, size_t{255}});
-  PutU8(out, static_cast<uint8_t>(n));
-  out->append(text.data(), n);
-  out->append(slot - 1 - n, '\0');
 }
 
 // Bytes of a fixed-size value slot: the field's width when it is sane.
@@ -101,13 +93,13 @@ void TKSBaseC::AppendEntry(std::string* out, FieldKSB* f) {
     case kFieldText:
       if (f->width() < 0 || f->width() > kMaxTextSlot) return;
       PutNameSlot(out, f->name(), kFieldNameCapacity);
-      PutTextSlot(out, e.text, static_cast<size_t>(f->width()));
+      PutTextSlot(out, e.text, f->width());
       return;
     case kFieldDict16:
     case kFieldDict8:
       if (f->text_width() < 0 || f->text_width() > kMaxTextSlot) return;
       PutNameSlot(out, f->name(), kFieldNameCapacity);
-      PutTextSlot(out, e.text, static_cast<size_t>(f->text_width()));
+      PutTextSlot(out, e.text, f->text_width());
       return;
     case kFieldHeap:
       PutNameSlot(out, f->name(), kFieldNameCapacity);
@@ -119,7 +111,7 @@ void TKSBaseC::AppendEntry(std::string* out, FieldKSB* f) {
       for (int32_t k = 0; k < f->width(); ++k) {
         const std::string_view text =
             static_cast<size_t>(k) < e.texts.size() ? std::string_view(e.texts[k]) : "";
-        PutTextSlot(out, text, static_cast<size_t>(f->text_width()));
+        PutTextSlot(out, text, f->text_width());
       }
       return;
     }

@@ -1,7 +1,5 @@
 #include "table/record_update_writer.h"
 
-#include <algorithm>
-
 #include "platform/byte_io.h"
 #include "platform/counted_text.h"
 #include "table/snapshot_writer.h"
@@ -16,21 +14,6 @@ void PutRecordUpdateEntry(std::string* out, const RecordUpdateEntry& entry) {
   const TableValue& v = entry.value;
   PutNameSlot(out, d.name, kFieldNameCapacity);
   switch (d.kind) {
-    case kFieldText:
-      PutTextSlot(out, v.bytes, d.width);
-      break;
-    case kFieldBlock:
-    case kFieldFlags: {
-      const size_t w = d.width > 0 ? static_cast<size_t>(d.width) : 0;
-      out->append(v.bytes.data(), std::min(w, v.bytes.size()));
-      if (w > v.bytes.size()) out->append(w - v.bytes.size(), '\0');
-      break;
-    }
-    case kFieldTextList:
-      for (int32_t k = 0; k < d.width; ++k)
-        PutTextSlot(out, static_cast<size_t>(k) < v.texts.size() ? v.texts[k] : std::string(),
-                    d.text_width);
-      break;
     case kFieldDict16:
     case kFieldDict8:
       PutFixedValue(out, d.kind, v, d.width);
@@ -42,7 +25,8 @@ void PutRecordUpdateEntry(std::string* out, const RecordUpdateEntry& entry) {
       if (v.heap_size > 0) PutCountedText(out, v.bytes);
       break;
     default:
-      if (IsValueKind(d.kind)) PutFixedValue(out, d.kind, v, d.width);
+      // Fixed kinds take the field's width here (a snapshot uses the kind's size).
+      PutPlainValue(out, d, v, d.width);
       break;
   }
 }

@@ -10,7 +10,7 @@ namespace korvel {
 
 using namespace table_format;
 
-void PutTextSlot(std::string* out, const std::string& text, int32_t slot_size) {
+void PutTextSlot(std::string* out, std::string_view text, int32_t slot_size) {
   if (slot_size <= 0) return;
   const size_t slot = static_cast<size_t>(slot_size);
   const size_t n = std::min({text.size(), slot - 1, size_t{255}});
@@ -32,6 +32,30 @@ void PutFixedValue(std::string* out, uint8_t kind, const TableValue& v, int32_t 
   if (n > bytes.size()) out->append(n - bytes.size(), '\0');
 }
 
+void PutPlainValue(std::string* out, const FieldDescriptor& d, const TableValue& v,
+                   int32_t fixed_size) {
+  switch (d.kind) {
+    case kFieldText:
+      PutTextSlot(out, v.bytes, d.width);
+      break;
+    case kFieldBlock:
+    case kFieldFlags: {
+      const size_t w = d.width > 0 ? static_cast<size_t>(d.width) : 0;
+      out->append(v.bytes.data(), std::min(w, v.bytes.size()));
+      if (w > v.bytes.size()) out->append(w - v.bytes.size(), '\0');
+      break;
+    }
+    case kFieldTextList:
+      for (int32_t k = 0; k < d.width; ++k)
+        PutTextSlot(out, static_cast<size_t>(k) < v.texts.size() ? v.texts[k] : std::string(),
+                    d.text_width);
+      break;
+    default:
+      if (IsValueKind(d.kind)) PutFixedValue(out, d.kind, v, fixed_size);
+      break;
+  }
+}
+
 void PutFieldDescriptor(std::string* out, const FieldDescriptor& d) {
   PutI32(out, d.tag);
   PutNameSlot(out, d.name, kFieldNameCapacity);
@@ -47,26 +71,7 @@ void PutColumn(std::string* out, const SnapshotField& f, int32_t records) {
   static const TableValue kEmpty;
   for (int32_t r = 0; r < records; ++r) {
     const TableValue& v = static_cast<size_t>(r) < f.values.size() ? f.values[r] : kEmpty;
-    switch (d.kind) {
-      case kFieldText:
-        PutTextSlot(out, v.bytes, d.width);
-        break;
-      case kFieldBlock:
-      case kFieldFlags: {
-        const size_t w = d.width > 0 ? static_cast<size_t>(d.width) : 0;
-        out->append(v.bytes.data(), std::min(w, v.bytes.size()));
-        if (w > v.bytes.size()) out->append(w - v.bytes.size(), '\0');
-        break;
-      }
-      case kFieldTextList:
-        for (int32_t k = 0; k < d.width; ++k)
-          PutTextSlot(out, static_cast<size_t>(k) < v.texts.size() ? v.texts[k] : std::string(),
-                      d.text_width);
-        break;
-      default:
-        if (IsValueKind(d.kind)) PutFixedValue(out, d.kind, v, FixedKindSize(d.kind));
-        break;
-    }
+    PutPlainValue(out, d, v, FixedKindSize(d.kind));
   }
   if (d.kind == kFieldDict16 || d.kind == kFieldDict8) {
     PutI32(out, static_cast<int32_t>(f.dictionary.size()));

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "table/field_ksb.h"
@@ -41,10 +42,16 @@ void PutFieldDescriptor(std::string* out, const FieldDescriptor& d);
 // is 0), with its dictionary or heap for kinds 15, 16 and 24.
 void PutColumn(std::string* out, const SnapshotField& f, int32_t records);
 
+// Appends one value of a kind other than 15, 16 and 24 as it travels in a
+// column or a record update: kind 2 a text slot of w bytes, 11/22 a block of
+// w bytes, 23 w text slots of t bytes, fixed kinds `fixed_size` bytes.
+void PutPlainValue(std::string* out, const FieldDescriptor& d, const TableValue& v,
+                   int32_t fixed_size);
+
 // Appends a counted text in a slot of `slot_size` bytes (length byte
 // included): the text is cut to slot_size - 1 bytes (and 255), the rest of
 // the slot is zeros. Nothing for slot_size 0.
-void PutTextSlot(std::string* out, const std::string& text, int32_t slot_size);
+void PutTextSlot(std::string* out, std::string_view text, int32_t slot_size);
 // Appends a value of a fixed-size kind in `size` bytes: its little-endian
 // bytes, cut or zero-filled to `size`.
 void PutFixedValue(std::string* out, uint8_t kind, const TableValue& v, int32_t size);
