@@ -6,12 +6,12 @@
 #include "platform/counted_text.h"
 #include "table/record_update_writer.h"
 #include "table/snapshot_writer.h"
+#include "table/table_format.h"
 
 namespace korvel::msgserver {
 namespace {
 
 constexpr size_t kFieldSlot = kFieldNameCapacity;  // capacity 15, 16 bytes
-constexpr char kSysUser[] = "SYSUSER";
 
 // Reads one request value of field f. False when it does not fit.
 bool ReadRequestValue(ByteReader& in, const FieldDescriptor& f, IncomingValue* out) {
@@ -123,7 +123,7 @@ bool DecodeEditRequest(std::string_view payload, bool is_update,
   if (table == nullptr) return false;
   std::string name;
   while (GetNameSlot(in, kFieldSlot, &name)) {
-    if (name == kSysUser) {
+    if (name == table_format::kSysUserName) {
       GetCountedText(in, &out->sys_user);
       break;
     }

@@ -1,24 +1,10 @@
-// Byte forms of the table messages, both directions, on the server's side.
-//
-// Server to program:
-//   snapshot       table slot(9) | N i32 | F i32 | F x (descriptor(33) column)
-//   descriptor     tag i32 | field slot(16) | kind u8 | width i32 |
-//                  text width i32 | reserved i32 (0)
-//   record update  table slot(9) | index i32 | total i32 | entries
-//   entry          field slot(16) | value slot; for kind 15 (16) the code
-//                  in 2 (1) bytes then the dictionary text in a text-width
-//                  slot; for kind 24 the heap size H, the record's offset
-//                  and, when H > 0, the counted text
-//
-// Program to server (requests):
-//   insert         table slot(9) | entries | SYSUSER entry
-//   update         table slot(9) | n_abs i32 | entries | SYSUSER entry
-//   delete         table slot(9) | n_abs i32
-//   dictionary     table slot(9) | field slot(16) | kind u8 | text width
-//   code           low byte u8 | 3 u8 | code (2 bytes)     -- 30 bytes
-//   In request entries kinds 15 and 16 carry the text in a text-width slot
-//   and kind 24 a counted text of its own length; `SYSUSER` is a field slot
-//   and a counted text.
+// Table messages on the server's side (layouts in table/table_format.h):
+// snapshots and record updates of the server's tables, encoded with the
+// table library's writers, and the decoding of the requests a workstation
+// sends (insert, update, delete, dictionary code). Request entries are
+// sized by the server's own field definitions: kinds 15 and 16 carry their
+// text in a text-width slot, kind 24 a counted text of its own length, and
+// a `SYSUSER` entry ends them.
 //
 // Pure functions; the table must not change during a call.
 #pragma once
