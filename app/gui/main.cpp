@@ -4,12 +4,12 @@
 
 #include "app/gui/tform1.h"
 #include "app/gui/tform2.h"
-#include "video/gst/gst_player_factory.h"
+#include "video/gst/gst_video_player.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   korvel::TForm1::Options options;
-  options.player_factory = korvel::GstVideoPlayerFactory();
+  options.player_factory = korvel::MakeGstVideoPlayerFactory();
   int result = 0;
   {
     korvel::TForm1 form(std::move(options));
