@@ -134,6 +134,12 @@ TEST_F(ArchivePlaybackTest, PauseAnotherRowResumeThenDoubleClickPlaysIt) {
   ASSERT_TRUE(WaitUntil([&] { return stop_->isEnabled() && pause_->isEnabled(); }));
   ASSERT_TRUE(WaitUntil([&] { return Total() == "00:00:04"; }));
   ASSERT_TRUE(WaitUntil([&] { return player->PositionFrame() > 3; }));
+  // KORVEL_ARCHIVE_SCREENSHOT=<file.png> keeps a picture of the view playing.
+  if (const char* shot = ::getenv("KORVEL_ARCHIVE_SCREENSHOT")) {
+    view_->ShowYear(2024);
+    ASSERT_TRUE(WaitUntil([&] { return player->PositionFrame() > 40; }));
+    EXPECT_TRUE(view_->grab().save(QString::fromLocal8Bit(shot)));
+  }
 
   pause_->click();
   EXPECT_EQ(player->State(), PlayerState::kPaused);

@@ -27,6 +27,8 @@ constexpr int kGridWidth = 464;
 constexpr int kGridRowHeight = 16;
 constexpr int kColumnWidths[3] = {96, 167, 178};
 constexpr int kProgressWidth = 241;
+constexpr int kFilterMinWidth = 100;
+constexpr int kFilterMaxWidth = 180;
 const char kFilterHint[] = "Наложение фильтра на список объектов";
 
 }  // namespace
@@ -59,6 +61,10 @@ void ArchiveView::BuildControls(const VideoPlayerFactory& factory) {
   edit2_ = new QLineEdit(bar);
   edit2_->setObjectName("Edit2");
   edit2_->setToolTip(QString::fromUtf8(kFilterHint));
+  for (QLineEdit* edit : {edit1_, edit2_}) {
+    edit->setMinimumWidth(kFilterMinWidth);
+    edit->setMaximumWidth(kFilterMaxWidth);
+  }
 
   year_back_ = new QToolButton(bar);
   year_back_->setObjectName("AdvGlowButton284");
