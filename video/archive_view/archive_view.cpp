@@ -190,14 +190,21 @@ bool ArchiveView::TimerStep() {
   return true;
 }
 
-void ArchiveView::Rebuild() {
+ArchiveFilter ArchiveView::CurrentFilter() const {
   ArchiveFilter filter;
   filter.text1 = Utf8ToCp1251(edit1_->text().toStdString());
   filter.text2 = Utf8ToCp1251(edit2_->text().toStdString());
   filter.and_mode = radio_and_->isChecked();
   filter.video_place = settings_.video_place;
-  RebuildArchiveRows(filter, entry_);
+  return filter;
+}
 
+void ArchiveView::Rebuild() {
+  RebuildArchiveRows(CurrentFilter(), entry_);
+  RowsRebuilt();
+}
+
+void ArchiveView::RowsRebuilt() {
   // The grid keeps its current row number across the rebuild, as far as
   // the new list reaches; the first row when there was none.
   const int old_row = CurrentGridRow();
@@ -243,20 +250,27 @@ void ArchiveView::StringGrid1SelectCell(int row) {
   }
 }
 
+void ArchiveView::RequestYearReload() {
+  if (year_step_) {
+    year_step_();
+  } else {
+    year_reload_ = true;
+  }
+  SetDirty();
+}
+
 void ArchiveView::AdvGlowButton284Click() {
   DateTime date = 0;
   if (!ArchiveYearBack(entry_->archive_date, &date)) return;
   entry_->archive_date = date;
-  year_reload_ = true;
-  SetDirty();
+  RequestYearReload();
 }
 
 void ArchiveView::AdvGlowButton285Click() {
   DateTime date = 0;
   if (!ArchiveYearForward(entry_->archive_date, Now(), &date)) return;
   entry_->archive_date = date;
-  year_reload_ = true;
-  SetDirty();
+  RequestYearReload();
 }
 
 // ---- playback ------------------------------------------------------------------

@@ -80,8 +80,20 @@ class ArchiveView : public QWidget {
   void SetYearReloadedHook(std::function<void()> hook) { year_reloaded_ = std::move(hook); }
 
   // Refills the list from the entry and the filters, refreshes the grid and
-  // lets the play button follow the current row.
+  // lets the play button follow the current row: RebuildArchiveRows with
+  // CurrentFilter(), then RowsRebuilt().
   void Rebuild();
+  // The two filters (Windows-1251), the mode and the workstation, for a
+  // main window that runs RebuildArchiveRows itself.
+  ArchiveFilter CurrentFilter() const;
+  // After the list was rebuilt elsewhere: refreshes the grid, keeps the
+  // current row number as far as the list reaches, and lets the play button
+  // follow it.
+  void RowsRebuilt();
+  // When set, the year buttons hand the reload to the main window through
+  // this hook (its timer then reloads, polls and shows the year) instead of
+  // the view's own flag and TimerStep.
+  void SetYearStepHook(std::function<void()> hook) { year_step_ = std::move(hook); }
   // Shows the archive year, four digits, in Label327.
   void ShowYear(int year);
 
@@ -110,11 +122,13 @@ class ArchiveView : public QWidget {
   void PlayerPosition(qint64 frame_number);
   void PlayerDoubleClick();
   void SetDirty() { entry_->dirty = true; }
+  void RequestYearReload();
   DateTime Now() const;
 
   ArchiveEntry* entry_;
   Settings settings_;
   std::function<void()> year_reloaded_;
+  std::function<void()> year_step_;
   bool year_reload_ = false;     // reload the archive files before the next rebuild
   bool player_paused_ = false;   // after "Пауза" until "Стоп" or "Просмотр"
 

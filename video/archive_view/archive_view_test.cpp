@@ -212,6 +212,26 @@ TEST_F(ArchiveViewTest, YearButtons) {
   EXPECT_EQ(GridRows(), 3);
 }
 
+TEST_F(ArchiveViewTest, AMainWindowCanRunTheRebuildItself) {
+  int year_steps = 0;
+  view_->SetYearStepHook([&] { ++year_steps; });
+  Find<QToolButton>("AdvGlowButton284")->click();
+  EXPECT_EQ(year_steps, 1);
+  EXPECT_FALSE(view_->YearReloadPending());
+  EXPECT_TRUE(entry_.dirty.exchange(false));
+
+  Find<QLineEdit>("Edit2")->setText("вход");
+  Find<QRadioButton>("RadioButton2")->click();
+  const ArchiveFilter filter = view_->CurrentFilter();
+  EXPECT_EQ(filter.text2, Utf8ToCp1251("вход"));
+  EXPECT_FALSE(filter.and_mode);
+  EXPECT_EQ(filter.video_place, 1);
+  RebuildArchiveRows(filter, &entry_);
+  view_->RowsRebuilt();
+  EXPECT_EQ(GridRows(), 1);
+  EXPECT_EQ(Cell(0, 1), "Офис");
+}
+
 TEST_F(ArchiveViewTest, PauseThenPlayResumesDoubleClickPlaysTheNewRow) {
   const QString a = QString::fromStdString(base_ + "storage/a.mp4");
   const QString b = QString::fromStdString(base_ + "storage/b.mp4");
