@@ -11,7 +11,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "msgserver/archive_format.h"
+#include "video/archive/archive_format.h"
+#include "video/wall/camera_event_format.h"
 #include "platform/byte_io.h"
 #include "platform/counted_text.h"
 #include "platform/date_time.h"
@@ -54,6 +55,10 @@ bool WriteAt(const std::string& path, int64_t offset, std::string_view bytes, st
   return ok;
 }
 
+// Archives other than year archives (the day archives "sk8_yyyymmdd") keep
+// the 1461-byte records as they came, back to back.
+constexpr std::string_view kEventFileExtension = ".cev";
+
 bool AllDigits(std::string_view s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -80,8 +85,8 @@ bool ArchiveStore::IsSafeArchiveName(const std::string& name) {
   });
 }
 
-std::string ArchiveStore::PathOf(const std::string& name, const char* extension) const {
-  return (fs::path(folder_) / (name + extension)).string();
+std::string ArchiveStore::PathOf(const std::string& name, std::string_view extension) const {
+  return (fs::path(folder_) / (name + std::string(extension))).string();
 }
 
 ArchiveStore::YearArchive* ArchiveStore::Open(const std::string& name, bool create) {
@@ -89,46 +94,55 @@ ArchiveStore::YearArchive* ArchiveStore::Open(const std::string& name, bool crea
   if (it != year_archives_.end()) return it->second.get();
   const int year = YearOfArchiveName(name);
   if (year == 0) return nullptr;
-  auto a = std::make_unique<YearArchive>();
-  a->name = name;
-  const bool found = ReadWholeFile(PathOf(name, kIndexExtension), &a->files.index);
-  ReadWholeFile(PathOf(name, kRecordExtension), &a->files.records);
-  ReadWholeFile(PathOf(name, kPoolExtension), &a->files.pool);
+  std::string index, records, pool;
+  const bool found = ReadWholeFile(PathOf(name, kArchiveIndexExtension), &index);
   if (!found && !create) return nullptr;
-  // An index cut short by a crash keeps its whole entries only; the next
-  // event is written over the broken tail.
-  if (a->files.index.size() >= kPeriodHeaderSize) {
-    const size_t entries = (a->files.index.size() - kPeriodHeaderSize) / kIndexEntrySize;
-    a->files.index.resize(kPeriodHeaderSize + entries * kIndexEntrySize);
-  } else {
-    a->files.index.clear();
-  }
-  // Known texts of the pool, so repeated names take no new space.
-  ByteReader pool(a->files.pool);
-  while (!pool.empty()) {
-    const auto at = static_cast<int32_t>(pool.position());
-    std::string text;
-    if (!GetCountedText(pool, &text)) break;
-    a->pool_offsets.emplace(text, at);
+  auto a = std::make_unique<YearArchive>(static_cast<uint16_t>(year));
+  if (found && index.size() >= kArchiveYearHeaderSize) {
+    ReadWholeFile(PathOf(name, kArchiveRecordExtension), &records);
+    ReadWholeFile(PathOf(name, kArchivePoolExtension), &pool);
+    // An index cut short by a crash keeps its whole entries only; the next
+    // event is written over the broken tail. Texts from before the restart
+    // are not reused (their offsets are not known to the writer).
+    const size_t entries = (index.size() - kArchiveYearHeaderSize) / kArchiveEntrySize;
+    index.resize(kArchiveYearHeaderSize + entries * kArchiveEntrySize);
+    if (pool.empty()) pool.push_back('\0');  // offset 0: the empty text
+    a->writer.index() = std::move(index);
+    a->writer.records() = std::move(records);
+    a->writer.pool() = std::move(pool);
+    a->disk_index = a->writer.index().size();
+    a->disk_records = a->writer.records().size();
+    a->disk_pool = a->writer.pool().size();
   }
   YearArchive* raw = a.get();
   year_archives_[name] = std::move(a);
   return raw;
 }
 
-const YearArchiveFiles* ArchiveStore::Find(const std::string& name) {
+const ArchiveWriter* ArchiveStore::Find(const std::string& name) {
   YearArchive* a = Open(name, false);
-  return a != nullptr && !a->files.index.empty() ? &a->files : nullptr;
+  return a != nullptr && a->writer.index().size() > kArchiveYearHeaderSize ? &a->writer : nullptr;
 }
 
-int32_t ArchiveStore::PoolOffset(YearArchive* a, const std::string& text, std::string* pool_tail) {
-  const std::string cut = text.substr(0, kCountedTextMax);
-  auto it = a->pool_offsets.find(cut);
-  if (it != a->pool_offsets.end()) return it->second;
-  const auto at = static_cast<int32_t>(a->files.pool.size() + pool_tail->size());
-  PutCountedText(pool_tail, cut);
-  a->pool_offsets.emplace(cut, at);
-  return at;
+bool ArchiveStore::Flush(const std::string& name, YearArchive* a, std::string* error) {
+  // Pool and records first, index last: an index entry on disk always has
+  // its record and texts.
+  const struct {
+    const std::string& bytes;
+    size_t* disk;
+    std::string_view extension;
+  } files[] = {{a->writer.pool(), &a->disk_pool, kArchivePoolExtension},
+               {a->writer.records(), &a->disk_records, kArchiveRecordExtension},
+               {a->writer.index(), &a->disk_index, kArchiveIndexExtension}};
+  for (const auto& f : files) {
+    if (*f.disk >= f.bytes.size()) continue;
+    if (!WriteAt(PathOf(name, f.extension), static_cast<int64_t>(*f.disk),
+                 std::string_view(f.bytes).substr(*f.disk), error)) {
+      return false;
+    }
+    *f.disk = f.bytes.size();
+  }
+  return true;
 }
 
 bool ArchiveStore::Append(const CameraEventRecord& e, std::string_view raw, std::string* error) {
@@ -136,12 +150,11 @@ bool ArchiveStore::Append(const CameraEventRecord& e, std::string_view raw, std:
     *error = "archive name refused";
     return false;
   }
-  const int year = YearOfArchiveName(e.archive);
-  if (year == 0) {
+  if (YearOfArchiveName(e.archive) == 0) {
     const std::string path = PathOf(e.archive, kEventFileExtension);
     std::error_code ec;
     const auto size = fs::exists(path, ec) ? fs::file_size(path, ec) : 0;
-    return WriteAt(path, static_cast<int64_t>(ec ? 0 : size), raw.substr(0, kCameraEventRecordSize),
+    return WriteAt(path, static_cast<int64_t>(ec ? 0 : size), raw.substr(0, camera_event::kRecordSize),
                    error);
   }
   YearArchive* a = Open(e.archive, true);
@@ -149,73 +162,39 @@ bool ArchiveStore::Append(const CameraEventRecord& e, std::string_view raw, std:
     *error = "archive cannot be opened";
     return false;
   }
-  std::string index_tail;
-  if (a->files.index.empty()) {
-    PutU8(&index_tail, kPeriodKindYear);
-    PutU16(&index_tail, static_cast<uint16_t>(year));
-  }
-  const auto pool_map_before = a->pool_offsets;
-  std::string pool_tail;
-  if (a->files.pool.empty()) {
-    pool_tail.push_back('\0');
-    a->pool_offsets.emplace(std::string(), 0);
-  }
-  const int32_t object_text = PoolOffset(a, e.object_name, &pool_tail);
-  const int32_t event_text = PoolOffset(a, e.event_text, &pool_tail);
-  const int32_t url_text = PoolOffset(a, e.camera_url, &pool_tail);
-  const int32_t camera_text = PoolOffset(a, e.camera_name, &pool_tail);
-  const int32_t file_text = PoolOffset(a, e.recording_file, &pool_tail);
-
   CalendarFields when;
   if (!DecodeDateTime(e.event_time, &when)) DecodeDateTime(NowDateTime(), &when);
-  std::string record;
-  PutU8(&record, static_cast<uint8_t>(when.month));
-  PutU8(&record, static_cast<uint8_t>(when.day));
-  PutU8(&record, static_cast<uint8_t>(when.hour));
-  PutU8(&record, static_cast<uint8_t>(when.minute));
-  PutU8(&record, static_cast<uint8_t>(when.second));
-  PutI32(&record, e.object_number);
-  PutI32(&record, object_text);
-  PutI32(&record, event_text);
-  PutI32(&record, url_text);
-  PutI32(&record, camera_text);
-  PutU16(&record, e.event_type);
-  PutU8(&record, e.operation);
-  PutU8(&record, 0);
-  PutI32(&record, e.workstation);
-  PutI32(&record, file_text);
-  PutU8(&record, e.flag);
-  PutU8(&record, e.listed);
-
-  const auto record_offset = static_cast<int32_t>(a->files.records.size());
-  PutU8(&index_tail, kIndexEntryMarker);
-  PutU16(&index_tail, e.event_type);
-  PutI32(&index_tail, record_offset);
-
-  // Pool and record first, index last: an index entry on disk always has
-  // its record and texts.
-  const bool ok =
-      WriteAt(PathOf(e.archive, kPoolExtension), static_cast<int64_t>(a->files.pool.size()),
-              pool_tail, error) &&
-      WriteAt(PathOf(e.archive, kRecordExtension), record_offset, record, error) &&
-      WriteAt(PathOf(e.archive, kIndexExtension), static_cast<int64_t>(a->files.index.size()),
-              index_tail, error);
-  if (!ok) {
-    a->pool_offsets = pool_map_before;
-    return false;
-  }
-  a->files.pool += pool_tail;
-  a->files.records += record;
-  a->files.index += index_tail;
-  return true;
+  ArchiveEventFields f;
+  f.month = static_cast<uint8_t>(when.month);
+  f.day = static_cast<uint8_t>(when.day);
+  f.hour = static_cast<uint8_t>(when.hour);
+  f.minute = static_cast<uint8_t>(when.minute);
+  f.second = static_cast<uint8_t>(when.second);
+  f.type = e.event_type;
+  f.object_number = e.object_number;
+  f.object = e.object_name;
+  f.event_text = e.event_text;
+  f.camera_url = e.camera_url;
+  f.camera = e.camera_name;
+  f.operation = e.operation;
+  f.workstation = e.workstation;
+  f.recording_path = e.recording_file;
+  f.flag = e.flag;
+  f.listed = e.listed;
+  a->writer.Append(f);
+  // The event is served from memory even when the disk refuses it; the
+  // next event retries the missing tails.
+  return Flush(e.archive, a, error);
 }
 
 std::vector<std::string> ArchiveStore::ChunksFor(const ArchiveSizes& sizes, size_t max_bytes) {
   std::vector<std::string> chunks;
   if (YearOfArchiveName(sizes.name) == 0) return chunks;
-  static const YearArchiveFiles kEmpty;
-  const YearArchiveFiles* files = Find(sizes.name);
-  if (files == nullptr) files = &kEmpty;
+  static const std::string kNothing;
+  const ArchiveWriter* w = Find(sizes.name);
+  const std::string& pool = w != nullptr ? w->pool() : kNothing;
+  const std::string& records = w != nullptr ? w->records() : kNothing;
+  const std::string& index = w != nullptr ? w->index() : kNothing;
 
   ArchiveChunkHeader h;
   h.name = sizes.name;
@@ -245,10 +224,10 @@ std::vector<std::string> ArchiveStore::ChunksFor(const ArchiveSizes& sizes, size
     blocks.append(have, static_cast<size_t>(reported), n);
     budget -= n;
   };
-  plan(files->pool, sizes.pool_bytes, &h.pool_offset, &h.pool_length);
-  plan(files->records, sizes.record_bytes, &h.record_offset, &h.record_length);
-  if (tails_complete || sizes.index_bytes > static_cast<int64_t>(files->index.size())) {
-    plan(files->index, sizes.index_bytes, &h.index_offset, &h.index_length);
+  plan(pool, sizes.pool_bytes, &h.pool_offset, &h.pool_length);
+  plan(records, sizes.record_bytes, &h.record_offset, &h.record_length);
+  if (tails_complete || sizes.index_bytes > static_cast<int64_t>(index.size())) {
+    plan(index, sizes.index_bytes, &h.index_offset, &h.index_length);
   }
   if (h.pool_length == -1 && h.record_length == -1 && h.index_length == -1) return chunks;
   std::string payload;
@@ -262,16 +241,16 @@ std::vector<ArchiveSizes> ArchiveStore::List() {
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(folder_, ec)) {
     const fs::path p = entry.path();
-    if (p.extension() == kIndexExtension) Open(p.stem().string(), false);
+    if (p.extension() == kArchiveIndexExtension) Open(p.stem().string(), false);
   }
   std::vector<ArchiveSizes> out;
   for (const auto& [name, a] : year_archives_) {
-    if (a->files.index.empty()) continue;
+    if (a->writer.index().size() <= kArchiveYearHeaderSize) continue;
     ArchiveSizes s;
     s.name = name;
-    s.pool_bytes = static_cast<int32_t>(a->files.pool.size());
-    s.record_bytes = static_cast<int32_t>(a->files.records.size());
-    s.index_bytes = static_cast<int32_t>(a->files.index.size());
+    s.pool_bytes = static_cast<int32_t>(a->writer.pool().size());
+    s.record_bytes = static_cast<int32_t>(a->writer.records().size());
+    s.index_bytes = static_cast<int32_t>(a->writer.index().size());
     out.push_back(s);
   }
   return out;

@@ -1,7 +1,9 @@
 // The server's camera event archives, by name, in one data folder.
 //
 // Year archives ("vi8_" or "si8_" and four digits) are the three files of
-// archive_format.h, mirrored in memory and appended as events arrive; from
+// video/archive/archive_format.h, built in memory by the archive writer and
+// appended to disk as events arrive (the memory copy is what workstations
+// are served; a failed write is retried with the next event); from
 // the sizes a workstation reports in its polls the store builds the archive
 // chunks that bring the workstation's copy up to the server's. Every other
 // archive name made of letters, digits and '_' (the day archives
@@ -16,14 +18,16 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/wire/payloads.h"
 #include "msgserver/camera_event_reader.h"
+#include "video/archive/archive_writer.h"
 
 namespace korvel::msgserver {
 
-// The three files of one year archive.
+// The three files of one year archive (a workstation's copy, in tests).
 struct YearArchiveFiles {
   std::string pool;     // .fm8
   std::string records;  // .fp8
@@ -49,7 +53,7 @@ class ArchiveStore {
   bool Append(const CameraEventRecord& event, std::string_view raw, std::string* error);
 
   // The year archive of that name, or nullptr when it has no events yet.
-  const YearArchiveFiles* Find(const std::string& name);
+  const ArchiveWriter* Find(const std::string& name);
 
   // Chunk payloads that bring a copy of the reported sizes up to the
   // server's archive, carrying at most about `max_bytes` of file data (at
@@ -67,14 +71,15 @@ class ArchiveStore {
 
  private:
   struct YearArchive {
-    std::string name;
-    YearArchiveFiles files;
-    std::map<std::string, int32_t> pool_offsets;  // text -> offset, for reuse
+    explicit YearArchive(uint16_t year) : writer(year) {}
+    ArchiveWriter writer;  // the three files as workstations get them
+    // Bytes of each file known to be on disk; the rest is written by Flush.
+    size_t disk_pool = 0, disk_records = 0, disk_index = 0;
   };
 
   YearArchive* Open(const std::string& name, bool create);
-  int32_t PoolOffset(YearArchive* a, const std::string& text, std::string* pool_tail);
-  std::string PathOf(const std::string& name, const char* extension) const;
+  bool Flush(const std::string& name, YearArchive* a, std::string* error);
+  std::string PathOf(const std::string& name, std::string_view extension) const;
 
   std::string folder_;
   std::map<std::string, std::unique_ptr<YearArchive>> year_archives_;

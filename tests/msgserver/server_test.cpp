@@ -9,7 +9,7 @@
 
 #include "link/wire/frame_codec.h"
 #include "link/wire/frame_io.h"
-#include "msgserver/archive_format.h"
+#include "video/archive/archive_format.h"
 #include "msgserver/control_api.h"
 #include "msgserver/message_server.h"
 #include "msgserver/table_encoding.h"
@@ -512,6 +512,38 @@ TEST_F(ServerTest, CameraEventsLandInTheYearArchiveAndComeBackByteForByte) {
   EXPECT_EQ(fresh.index, copy.index);
   EXPECT_EQ(fresh.records, copy.records);
   EXPECT_EQ(fresh.pool, copy.pool);
+}
+
+TEST_F(ServerTest, ArchiveGrowsOnAfterARestart) {
+  DateTime when = 0;
+  ASSERT_TRUE(ParseDateTimeDefault("07.03.2026 14:05:09", &when));
+  {
+    TestClient a;
+    Ready(a);
+    a.Exchange(msgCameraEvent, CameraEventBytes("vi8_2026", when, "Вход", "f1", 1));
+  }
+  const std::string records_before = ReadFile(folder_ / "vi8_2026.fp8");
+  server_->Stop();
+  ServerOptions o;
+  o.port = 0;
+  o.data_folder = folder_.string();
+  o.verbosity = 0;
+  server_ = std::make_unique<MessageServer>(o, DemoSeed());
+  std::string error;
+  ASSERT_TRUE(server_->Start(&error)) << error;
+  TestClient b;
+  Ready(b);
+  b.Exchange(msgCameraEvent, CameraEventBytes("vi8_2026", when, "Склад", "f2", 1));
+  const std::string index = ReadFile(folder_ / "vi8_2026.fz8");
+  const std::string records = ReadFile(folder_ / "vi8_2026.fp8");
+  ASSERT_EQ(index.size(), 3u + 2 * 7);
+  EXPECT_EQ(records.substr(0, records_before.size()), records_before);
+  EXPECT_EQ(DecodeI32(index.data() + 3 + 7 + 3), static_cast<int32_t>(records_before.size()));
+  YearArchiveFiles copy;
+  SyncArchive(b, "vi8_2026", &copy);
+  EXPECT_EQ(copy.index, index);
+  EXPECT_EQ(copy.records, records);
+  EXPECT_EQ(copy.pool, ReadFile(folder_ / "vi8_2026.fm8"));
 }
 
 class SmallChunkServerTest : public ServerTest {
