@@ -34,7 +34,11 @@ bool HaveElement(const char* factory_name) {
 
 }  // namespace
 
-RtspCamera::RtspCamera(CameraOptions options) : options_(std::move(options)) {
+RtspCamera::RtspCamera(CameraOptions options) : options_(std::move(options)) {}
+
+void RtspCamera::NewFactory() {
+  // A fresh factory per start: a shared factory keeps its media, and a
+  // camera started again must not hand out the stream it dropped.
   factory_.Reset(gst_rtsp_media_factory_new());
   gst_rtsp_media_factory_set_launch(factory_.get(), LaunchDescription().c_str());
   // One encoder per camera, however many clients watch it.
@@ -96,6 +100,7 @@ bool RtspCamera::Listen(std::string* error) {
 bool RtspCamera::Start(std::string* error) {
   if (!Listen(error)) return false;
   if (!mounted_) {
+    NewFactory();
     GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(server_.get());
     g_object_ref(factory_.get());  // add_factory takes a reference
     gst_rtsp_mount_points_add_factory(mounts, options_.mount.c_str(), factory_.get());

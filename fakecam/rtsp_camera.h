@@ -51,6 +51,7 @@ class RtspCamera {
 
  private:
   bool Listen(std::string* error);
+  void NewFactory();
   void DropClients();
   std::string LaunchDescription() const;
 

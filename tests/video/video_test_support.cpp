@@ -123,7 +123,9 @@ ProbeResult Probe(const QString& file) {
 
 bool DecodesCleanly(const QString& file) {
   QProcess ffmpeg;
-  ffmpeg.start("ffmpeg", {"-v", "error", "-xerror", "-i", file, "-f", "null", "-"});
+  // Frames are passed through as stamped: a live stream's jitter is no decoding
+  // error.
+  ffmpeg.start("ffmpeg", {"-v", "error", "-xerror", "-i", file, "-fps_mode", "passthrough", "-f", "null", "-"});
   if (!ffmpeg.waitForFinished(30000)) return false;
   return ffmpeg.exitCode() == 0 && ffmpeg.readAllStandardError().trimmed().isEmpty();
 }

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -189,6 +190,13 @@ void LiveSession::TearDownPipeline() {
   if (!pipeline_) return;
   ++pipeline_generation_;
   ++source_generation_;
+  {
+    // Source bins still shutting down on worker threads finish first.
+    std::unique_lock lock(teardowns_->mutex);
+    if (!teardowns_->done_cv.wait_for(lock, kDrainTimeout, [&] { return teardowns_->count == 0; })) {
+      std::fprintf(stderr, "video: a camera connection is slow to close\n");
+    }
+  }
   GstBus* bus = gst_element_get_bus(pipeline_.get());
   gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
   gst_object_unref(bus);
@@ -201,7 +209,8 @@ void LiveSession::TearDownPipeline() {
   pipeline_.Reset();
   tee_ = frame_caps_ = source_bin_ = record_queue_ = record_sink_ = record_mux_ = nullptr;
   record_elements_.clear();
-  source_pad_ = nullptr;
+  source_pad_ = source_probe_pad_ = nullptr;
+  source_event_probe_ = 0;
   if (first_caps_ != nullptr) gst_caps_unref(first_caps_);
   first_caps_ = nullptr;
   codec_ = Codec::kNone;
@@ -267,18 +276,43 @@ void LiveSession::DropSource() {
   GstElement* bin = source_bin_;
   source_bin_ = nullptr;
   source_pad_ = nullptr;
+  // No callback of the old bin may reach this object any more: its
+  // streaming threads end on another thread, maybe after this object.
+  GstIterator* children = gst_bin_iterate_recurse(GST_BIN(bin));
+  gst_iterator_foreach(
+      children,
+      [](const GValue* item, gpointer self) {
+        g_signal_handlers_disconnect_by_data(g_value_get_object(item), self);
+      },
+      this);
+  gst_iterator_free(children);
+  if (source_event_probe_ != 0 && source_probe_pad_ != nullptr) {
+    gst_pad_remove_probe(source_probe_pad_, source_event_probe_);
+  }
+  source_event_probe_ = 0;
+  source_probe_pad_ = nullptr;
   // The RTSP source's teardown may wait on a stalled server: shut the bin
-  // down on a GStreamer worker thread, not on the GUI thread.
+  // down on a GStreamer worker thread, not on the GUI thread. The pipeline's
+  // teardown waits for these (TearDownPipeline).
+  {
+    std::lock_guard lock(teardowns_->mutex);
+    ++teardowns_->count;
+  }
   gst_element_call_async(
       bin,
-      [](GstElement* element, gpointer) {
+      [](GstElement* element, gpointer data) {
         gst_element_set_state(element, GST_STATE_NULL);
         if (GstObject* parent = gst_object_get_parent(GST_OBJECT(element))) {
           gst_bin_remove(GST_BIN(parent), element);
           gst_object_unref(parent);
         }
+        auto& pending = **static_cast<std::shared_ptr<PendingTeardowns>*>(data);
+        std::lock_guard lock(pending.mutex);
+        --pending.count;
+        pending.done_cv.notify_all();
       },
-      nullptr, nullptr);
+      new std::shared_ptr<PendingTeardowns>(teardowns_),
+      [](gpointer data) { delete static_cast<std::shared_ptr<PendingTeardowns>*>(data); });
 }
 
 bool LiveSession::BuildRecordBranch(Codec codec) {
@@ -456,7 +490,9 @@ void LiveSession::OnSourcePad(GstPad* pad, GstCaps* caps, gulong block_probe, un
   GstPad* ghost = gst_ghost_pad_new("src", pad);
   gst_pad_set_active(ghost, TRUE);
   gst_element_add_pad(source_bin_, ghost);
-  gst_pad_add_probe(ghost, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, SourceEventProbe, this, nullptr);
+  source_event_probe_ =
+      gst_pad_add_probe(ghost, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, SourceEventProbe, this, nullptr);
+  source_probe_pad_ = ghost;
   GstPad* tee_sink = gst_element_get_static_pad(tee_, "sink");
   if (gst_pad_link(ghost, tee_sink) != GST_PAD_LINK_OK) emit logText("Stream cannot be linked: " + options_.url);
   gst_object_unref(tee_sink);

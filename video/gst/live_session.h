@@ -30,6 +30,8 @@
 #include <gst/gst.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -115,14 +117,24 @@ class LiveSession : public QObject {
   static GstPadProbeReturn KeyframeGateProbe(GstPad* pad, GstPadProbeInfo* info, gpointer self);
   static GstFlowReturn OnNewSample(GstElement* appsink, gpointer self);
 
+  // Source bins being shut down on GStreamer worker threads.
+  struct PendingTeardowns {
+    std::mutex mutex;
+    std::condition_variable done_cv;
+    int count = 0;  // guarded by mutex
+  };
+
   Options options_;
   FrameSlot* frames_;
+  std::shared_ptr<PendingTeardowns> teardowns_ = std::make_shared<PendingTeardowns>();
 
   GObjectRef<GstElement> pipeline_;
   GstElement* tee_ = nullptr;           // owned by pipeline_
   GstElement* frame_caps_ = nullptr;    // owned by pipeline_
   GstElement* source_bin_ = nullptr;    // owned by pipeline_; null between connections
   GstPad* source_pad_ = nullptr;        // source_bin_'s ghost pad once linked (owned by it)
+  GstPad* source_probe_pad_ = nullptr;  // where source_event_probe_ sits (owned by its bin)
+  gulong source_event_probe_ = 0;
   GstPad* record_tee_pad_ = nullptr;    // requested from tee_; released in TearDownPipeline
   GstElement* record_queue_ = nullptr;  // owned by pipeline_
   GstElement* record_sink_ = nullptr;   // owned by pipeline_
