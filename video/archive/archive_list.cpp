@@ -24,37 +24,37 @@ struct FilterText {
 
 // Remembers, per pool offset, whether each filter occurs in the text there.
 // Object and camera texts repeat from event to event (the pool keeps each
-// text once), so most lookups are answered without a search. A hashed,
-// direct-mapped table of 64 KiB, small enough to stay in the processor's
-// cache; a collision simply searches again. A slot packs the offset (below
-// 2^28, the file ceiling), a valid bit and the two match bits.
+// text once), so most lookups are answered without a search; each filter
+// is searched for only when its answer is needed. A hashed, direct-mapped
+// table of 64 KiB, small enough to stay in the processor's cache; a
+// collision simply searches again. A slot packs the offset (below 2^28, the
+// file ceiling) above four bits: for each filter, "known" and "occurs". A
+// slot with no known bit means nothing, so the zeroed table is empty.
 class PoolMatchCache {
  public:
   PoolMatchCache(const FilterText& f1, const FilterText& f2, std::string_view pool)
-      : f1_(f1), f2_(f2), pool_(pool), slots_(kSlots, 0) {}
+      : filters_{&f1, &f2}, pool_(pool), slots_(kSlots, 0) {}
 
-  // Bit 0: f1 occurs in the pool text at `offset`; bit 1: f2 does.
-  uint8_t Matches(int32_t offset) {
+  // Whether filter k (0 or 1) occurs in the pool text at `offset`.
+  bool Matches(int32_t offset, int k) {
     // Offsets outside the pool read as the empty text, which nothing matches.
-    if (offset < 0 || static_cast<size_t>(offset) >= pool_.size()) return 0;
-    const uint32_t key = (static_cast<uint32_t>(offset) << 3) | kValid;
+    if (offset < 0 || static_cast<size_t>(offset) >= pool_.size()) return false;
+    const uint32_t key = static_cast<uint32_t>(offset) << 4;
+    const uint32_t known = 1u << (2 * k);
+    const uint32_t occurs = known << 1;
     uint32_t& slot = slots_[(static_cast<uint32_t>(offset) * 2654435761u) >> (32 - kSlotBits)];
-    if ((slot & ~kBits) != key) {
-      const std::string_view text = ArchivePoolText(pool_, offset);
-      slot = key | (!f1_.empty() && f1_.In(text) ? 1u : 0u) |
-             (!f2_.empty() && f2_.In(text) ? 2u : 0u);
+    if ((slot & ~0xFu) != key) slot = key;  // another text: forget the old one
+    if ((slot & known) == 0) {
+      slot |= known | (filters_[k]->In(ArchivePoolText(pool_, offset)) ? occurs : 0);
     }
-    return static_cast<uint8_t>(slot & kBits);
+    return (slot & occurs) != 0;
   }
 
  private:
   static_assert(kArchiveFileCeiling <= (size_t{1} << 28), "offsets must pack into 28 bits");
   static constexpr int kSlotBits = 14;
   static constexpr size_t kSlots = size_t{1} << kSlotBits;
-  static constexpr uint32_t kBits = 3;
-  static constexpr uint32_t kValid = 4;
-  const FilterText& f1_;
-  const FilterText& f2_;
+  const FilterText* filters_[2];
   std::string_view pool_;
   std::vector<uint32_t> slots_;
 };
@@ -138,16 +138,17 @@ void Scan(const ArchiveFilter& filter, const ArchiveEntry& entry, std::vector<ui
   ForEachListedEvent(
       entry, year, filter.video_place,
       [&](uint32_t at, const uint8_t* r, const ArchiveEventTime& time) {
-        const uint8_t text_bits = cache.Matches(DecodeI32(r + kCompactObjectText)) |
-                                  cache.Matches(DecodeI32(r + kCompactCameraText));
-        bool m1 = (text_bits & 1) != 0;
-        bool m2 = (text_bits & 2) != 0;
-        // The date texts are consulted only when the outcome still needs them.
-        if (!m1 && f1.date.possible() && (and_mode || !m2)) m1 = f1.date.Matches(time);
-        if (!m2 && f2.date.possible() && (and_mode ? f1.empty() || m1 : !m1)) {
-          m2 = f2.date.Matches(time);
-        }
-        const bool listed = and_mode ? (f1.empty() || m1) && (f2.empty() || m2) : m1 || m2;
+        const int32_t object = DecodeI32(r + kCompactObjectText);
+        const int32_t camera = DecodeI32(r + kCompactCameraText);
+        // Filter k matches when it occurs in a date text (a table lookup,
+        // so asked first), the object or the camera; asked only when the
+        // outcome depends on it.
+        auto matches = [&](const FilterText& f, int k) {
+          return (f.date.possible() && f.date.Matches(time)) || cache.Matches(object, k) ||
+                 cache.Matches(camera, k);
+        };
+        const bool listed = and_mode ? (f1.empty() || matches(f1, 0)) && (f2.empty() || matches(f2, 1))
+                                     : (!f1.empty() && matches(f1, 0)) || (!f2.empty() && matches(f2, 1));
         if (listed) rows->push_back(at);
       });
 }
