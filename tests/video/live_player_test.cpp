@@ -111,6 +111,7 @@ TEST(LivePlayerTest, RecordingIsTheCamerasOwnH264WithItsDuration) {
   EXPECT_EQ(probe.stream.at("height"), "240");
   EXPECT_NEAR(probe.duration_s, seconds, 1.0);
   EXPECT_TRUE(test::DecodesCleanly(file)) << "the file starts at a keyframe";
+  EXPECT_TRUE(test::DtsIncrease(file));
 }
 
 TEST(LivePlayerTest, KilledRecorderLeavesAPlayableFileWithItsDuration) {
@@ -143,6 +144,7 @@ TEST(LivePlayerTest, KilledRecorderLeavesAPlayableFileWithItsDuration) {
   EXPECT_NEAR(probe.duration_s, seconds, 1.6);
   EXPECT_GT(probe.duration_s, 2.0);
   EXPECT_TRUE(test::DecodesCleanly(file));
+  EXPECT_TRUE(test::DtsIncrease(file));
 }
 
 TEST(LivePlayerTest, StoppedCameraIsLostThenReconnectsIntoTheSameFile) {
@@ -179,6 +181,7 @@ TEST(LivePlayerTest, StoppedCameraIsLostThenReconnectsIntoTheSameFile) {
   ASSERT_TRUE(probe.ok);
   EXPECT_GT(probe.duration_s, 3.5) << "both connections are in the file";
   EXPECT_TRUE(test::DecodesCleanly(file));
+  EXPECT_TRUE(test::DtsIncrease(file));
 }
 
 TEST(LivePlayerTest, FrozenCameraIsLostAfterTheNoFramesTimeout) {

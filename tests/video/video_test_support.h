@@ -55,5 +55,7 @@ struct ProbeResult {
 ProbeResult Probe(const QString& file);
 // True when ffmpeg decodes the whole file without an error.
 bool DecodesCleanly(const QString& file);
+// True when the file's video packets have strictly increasing decoding times.
+bool DtsIncrease(const QString& file);
 
 }  // namespace korvel::test
