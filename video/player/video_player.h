@@ -66,8 +66,13 @@ class VideoPlayer : public QWidget {
   // painted.
   virtual void StartPreview() = 0;
   // Shows the stream and records it into `file_path` (MP4; the folder must
-  // exist). recordingStarted(file) follows when the first keyframe is written.
-  // The stream is stored as the camera sends it when it is H.264 or H.265.
+  // exist). recordingStarted(file) follows when the first keyframe is written
+  // (and no previewStarted(): one opening reports one start). The stream is
+  // stored as the camera sends it when it is H.264 or H.265. A stream that
+  // comes back in another format after a loss, or a recording that outgrows
+  // what one file's index can hold (hours), goes on in a next file
+  // ("name-2.mp4"...): recordingStarted(next file) again, and RecordingFile()
+  // follows.
   virtual void StartRecording(const QString& file_path) = 0;
   // The file the player records into now: file_path of StartRecording, or
   // the next file when a reconnection brought a stream of another format.
@@ -118,8 +123,9 @@ class VideoPlayer : public QWidget {
   void previewStarted();
   // Live: recording into `file` has started.
   void recordingStarted(const QString& file);
-  // Live: the stream source is lost (always together with a "Device lost"
-  // log text).
+  // Live: a stream that delivered frames is lost (always together with a
+  // "Device lost" log text). A camera that could not be reached at all is
+  // retried without this event.
   void deviceLost();
   // Information texts; see kLogDeviceLost and kLogDeviceReconnected.
   void logText(const QString& text);
