@@ -77,7 +77,9 @@ class datab : public LinkHost {
   static constexpr int64_t kProbePeriodMs = 50;
 
   datab(MainWindowPort& window, Options options);
-  // Terminates and joins the thread if the owner has not.
+  // Terminates and joins the thread if the owner has not. The owner on the
+  // main thread calls WaitForEnd first: a coordinator still running may be
+  // waiting for a main-thread hand-off, which a bare join would never serve.
   ~datab() override;
   datab(const datab&) = delete;
   datab& operator=(const datab&) = delete;

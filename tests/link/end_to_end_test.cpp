@@ -286,6 +286,14 @@ TEST_F(EndToEndTest, ServerRestartReconnectsAndReconcilesAgain) {
   const uint16_t port = server_->port();
   server_->Stop();
   server_.reset();
+  // Messages queued while the link is down go out first, in order, once it
+  // is back.
+  cl* link = coordinator_->link();
+  ASSERT_NE(link, nullptr);
+  ASSERT_TRUE(FakeWindow::WaitFor([&] { return !link->Connected(); }, 5000));
+  const uint64_t first = link->NextSequence();
+  link->PostToServer(msgCameraEvent, std::string(kCameraEventSize, '\0'));
+  link->PostToServer(msgCameraEvent, std::string(kCameraEventSize, '\0'));
   seed["tables"][1]["records"] = {Request("kept", 1, 1), Request("new", 0, 3)};
   const auto t0 = Clock::now();
   StartServer(seed, port);
@@ -297,6 +305,13 @@ TEST_F(EndToEndTest, ServerRestartReconnectsAndReconcilesAgain) {
   int kept_opens = 0;
   for (const auto& e : window_.Events()) kept_opens += e == "open kept" ? 1 : 0;
   EXPECT_EQ(kept_opens, 1);
+  const json log = Log();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[0]["type"], "msgCameraEvent");
+  EXPECT_EQ(log[0]["sequence"], first);
+  EXPECT_EQ(log[1]["type"], "msgCameraEvent");
+  EXPECT_EQ(log[1]["sequence"], first + 1);
+  EXPECT_EQ(log[2]["type"], "msgLogin");
 }
 
 TEST_F(EndToEndTest, DropAndClearRestoresTheWallWithoutDuplicateOpens) {
