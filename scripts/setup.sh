@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
-  gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools
+  gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-x
   libgstrtspserver-1.0-dev
   zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
