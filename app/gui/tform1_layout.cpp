@@ -2,6 +2,7 @@
 #include <QButtonGroup>
 #include <QLabel>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -14,12 +15,14 @@ namespace korvel {
 
 namespace {
 QToolButton* ViewButton(QWidget* parent, const char* name, const QString& label_text,
-                        const char* label_name, int left) {
+                        const char* label_name, int left, QStyle::StandardPixmap icon) {
   auto* button = new QToolButton(parent);
   button->setObjectName(name);
   button->setCheckable(true);
   button->setAutoRaise(true);  // flat
-  button->setText(label_text);
+  button->setIcon(parent->style()->standardIcon(icon));
+  button->setIconSize(QSize(32, 32));
+  button->setToolTip(label_text);
   button->setGeometry(left, 6, 64, 48);
   auto* label = new QLabel(label_text, parent);
   label->setObjectName(label_name);
@@ -33,8 +36,10 @@ void TForm1::BuildControls() {
   panel1_ = new TopPanel(this);
   panel1_->setFrameShape(QFrame::StyledPanel);
   panel1_->setFixedHeight(kPanel1HeightPx);
-  speed_button1_ = ViewButton(panel1_, "SpeedButton1", QStringLiteral("Видеоохрана"), "Label1", 24);
-  speed_button2_ = ViewButton(panel1_, "SpeedButton2", QStringLiteral("Архив"), "Label2", 124);
+  speed_button1_ = ViewButton(panel1_, "SpeedButton1", QStringLiteral("Видеоохрана"), "Label1", 24,
+                              QStyle::SP_ComputerIcon);
+  speed_button2_ = ViewButton(panel1_, "SpeedButton2", QStringLiteral("Архив"), "Label2", 124,
+                              QStyle::SP_DirOpenIcon);
   auto* group = new QButtonGroup(panel1_);  // group 1: exactly one is down
   group->setExclusive(true);
   group->addButton(speed_button1_);
