@@ -13,6 +13,7 @@
 #include "app/gui/status_bar.h"
 #include "app/gui/tform2.h"
 #include "app/gui/top_panel.h"
+#include "video/archive_view/archive_view.h"
 #include "link/wire/wire_format.h"
 #include "platform/tick.h"
 #include "video/wall/camera_event_format.h"
@@ -57,6 +58,7 @@ TForm1::TForm1(Options options) : QWidget(nullptr), options_(std::move(options))
     coordinator_options.base_dir = base_dir_;
     coordinator_options.calibration_ms = options_.calibration_ms;
     coordinator_ = std::make_unique<datab>(*this, std::move(coordinator_options));
+    BuildArchiveView();  // over the coordinator's archive entry
     coordinator_->Start();
   }
 }
@@ -118,6 +120,10 @@ void TForm1::RepaintStatus() {
 }
 
 void TForm1::ShowArchiveYear(int year) {
+  if (archive_view_) {
+    archive_view_->ShowYear(year);
+    return;
+  }
   year_label_->setText(QStringLiteral("%1").arg(year, 4, 10, QLatin1Char('0')));
 }
 

@@ -41,6 +41,7 @@ class QToolButton;
 
 namespace korvel {
 
+class ArchiveView;
 class MainThreadCall;
 class StatusBar;
 class TForm2;
@@ -112,8 +113,9 @@ class TForm1 : public QWidget, public MainWindowPort, private CameraEventSink {
   QWidget* panel2() const { return panel2_; }
   StatusBar* status_bar() const { return status_; }
   QTimer* timer() const { return timer_; }
-  // The archive view's place (Panel2); the archive view is put inside it.
-  QWidget* ArchivePanel() const { return panel2_; }
+  // The archive view inside Panel2 (only with a coordinator, which owns the
+  // archive entry); nullptr otherwise.
+  ArchiveView* archive_view() const { return archive_view_; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -127,6 +129,7 @@ class TForm1 : public QWidget, public MainWindowPort, private CameraEventSink {
   void AdvancePoll() override;
 
   void BuildControls();
+  void BuildArchiveView();
   void PlaceRegions();
   StatusView ReadStatusView() const;
   void RebuildArchive();
@@ -147,6 +150,7 @@ class TForm1 : public QWidget, public MainWindowPort, private CameraEventSink {
   QToolButton* speed_button2_ = nullptr;
   QWidget* panel2_ = nullptr;
   QLabel* year_label_ = nullptr;
+  ArchiveView* archive_view_ = nullptr;
   StatusBar* status_ = nullptr;
   QTimer* timer_ = nullptr;
   TForm2* password_dialog_ = nullptr;

@@ -10,6 +10,7 @@
 #include "app/gui/status_bar.h"
 #include "app/gui/tform1.h"
 #include "app/gui/top_panel.h"
+#include "video/archive_view/archive_view.h"
 
 namespace korvel {
 
@@ -68,6 +69,24 @@ void TForm1::BuildControls() {
   timer_ = new QTimer(this);
   timer_->setObjectName("Timer1");
   connect(timer_, &QTimer::timeout, this, [this] { Timer1Timer(); });
+}
+
+void TForm1::BuildArchiveView() {
+  ArchiveView::Settings view_settings;
+  view_settings.base_dir = base_dir_;
+  view_settings.video_place = settings_.video_place;
+  view_settings.dfsm = settings_.dfsm;
+  archive_view_ = new ArchiveView(&coordinator_->archive(), options_.player_factory,
+                                  view_settings, panel2_);
+  archive_view_->setObjectName("ArchiveView");
+  // The year buttons hand the reload to this window's timer.
+  archive_view_->SetYearStepHook([this] { RequestYearReload(); });
+  archive_hooks_.filter = [this] { return archive_view_->CurrentFilter(); };
+  archive_hooks_.rows_rebuilt = [this] { archive_view_->RowsRebuilt(); };
+  year_label_->setVisible(false);
+  panel2_->layout()->addWidget(archive_view_);
+  static_cast<QVBoxLayout*>(panel2_->layout())->setStretchFactor(archive_view_, 100);
+  panel2_->layout()->setContentsMargins(0, 0, 0, 0);
 }
 
 void TForm1::PlaceRegions() {
