@@ -283,6 +283,7 @@ TEST_F(EndToEndTest, ServerRestartReconnectsAndReconcilesAgain) {
   StartServer(seed);
   StartCoordinator();
   ASSERT_TRUE(FakeWindow::WaitFor([&] { return window_.Occupied() == 2; }, 8000));
+  ASSERT_TRUE(WaitForTables());  // both acknowledgements are out
   const uint16_t port = server_->port();
   server_->Stop();
   server_.reset();
