@@ -50,12 +50,12 @@ INI
 
 pids=()
 cleanup() {
-  # Newest first: the program, then the servers and the display.
+  # Newest first, each to its end: the program (it finishes its recordings
+  # on SIGTERM), then the display, the server and the cameras.
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill -TERM "${pids[$i]}" 2>/dev/null || true
-  done
-  for pid in "${pids[@]}"; do
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
+    local pid="${pids[$i]}"
+    kill -TERM "$pid" 2>/dev/null || continue
+    for _ in $(seq 75); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
     kill -KILL "$pid" 2>/dev/null || true
   done
 }

@@ -26,7 +26,9 @@ void QuitOnTerminationSignals() {
     char buffer[16];
     while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {
     }
-    QCoreApplication::quit();
+    // exit(), not quit(): quit() first asks every window to close, and the
+    // main window would answer with the password dialog.
+    QCoreApplication::exit(0);
   });
   struct sigaction action {};
   action.sa_handler = &OnSignal;
