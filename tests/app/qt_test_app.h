@@ -14,8 +14,10 @@ inline QApplication* EnsureQtApp() {
   static int argc = 1;
   static char name[] = "korvel_test";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return &app;
+  // Never destroyed: a static QApplication would be torn down after Qt's
+  // own statics at exit.
+  static QApplication* app = new QApplication(argc, argv);
+  return app;
 }
 
 }  // namespace korvel
