@@ -9,42 +9,13 @@
 #include <utility>
 
 #include "platform/codepage.h"
+#include "platform/cp1251_case.h"
 
 namespace korvel {
 namespace {
 
-// Upper- to lower-case in Windows-1251: Latin, Cyrillic (Ё/ё included) and
-// the other letters of the code page, so that names compare without regard
-// to case whatever script they are written in.
-char LowerCp1251(char c) {
-  const auto b = static_cast<uint8_t>(c);
-  if (b >= 'A' && b <= 'Z') return static_cast<char>(b + 32);
-  if (b >= 0xC0 && b <= 0xDF) return static_cast<char>(b + 32);
-  switch (b) {
-    case 0x80: return '\x90';
-    case 0x81: return '\x83';
-    case 0x8A: return '\x9A';
-    case 0x8C: return '\x9C';
-    case 0x8D: return '\x9D';
-    case 0x8E: return '\x9E';
-    case 0x8F: return '\x9F';
-    case 0xA1: return '\xA2';
-    case 0xA3: return '\xBC';
-    case 0xA5: return '\xB4';
-    case 0xA8: return '\xB8';
-    case 0xAA: return '\xBA';
-    case 0xAF: return '\xBF';
-    case 0xB2: return '\xB3';
-    case 0xBD: return '\xBE';
-    default: return c;
-  }
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = LowerCp1251(c);
-  return out;
-}
+// Names compare without regard to case whatever script they are written in.
+std::string Lower(std::string_view s) { return LowerCp1251(s); }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 

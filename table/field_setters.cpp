@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/cp1251_case.h"
 #include "platform/date_time.h"
 #include "table/ks_base_c.h"
 #include "table/text_convert.h"
@@ -32,11 +33,11 @@ void SetDictionaryText(FieldKSB* f, EditBuffer* e, std::string_view text) {
   if (wide) e->word = 0; else e->byte = 0;
   e->text = Cut255(text);
   if (text.empty()) return;
-  const std::string wanted = table_text::LowerCp1251(text);
+  const std::string wanted = LowerCp1251(text);
   const auto& keys = f->dictionary_keys();
   const auto& texts = f->dictionary_texts();
   for (size_t i = 0; i < keys.size(); ++i) {
-    if (table_text::LowerCp1251(texts[i]) != wanted) continue;
+    if (LowerCp1251(texts[i]) != wanted) continue;
     if (wide) e->word = static_cast<uint16_t>(keys[i]);
     else e->byte = static_cast<uint8_t>(keys[i]);
     e->text = texts[i];
@@ -181,7 +182,7 @@ void SetFilterText(FieldKSB* f, std::string_view text) {
   FieldCondition& c = f->condition();
   c.text.assign(text);
   c.active = !text.empty();
-  c.compare_text = table_text::LowerCp1251(text);
+  c.compare_text = LowerCp1251(text);
   c.compare_integer = table_text::ParseInt32Or0(text);
   c.compare_byte = static_cast<uint8_t>(c.compare_integer);
 }

@@ -1,5 +1,5 @@
-// Text conversions of the engine: Windows-1251 lower case, the decimal
-// readings of texts (integer and float, C decimal point) and the general
+// Text conversions of the engine: Windows-1251 case-insensitive ordering,
+// the decimal readings of texts (integer and float, C decimal point) and the general
 // float text. Pure functions, thread-safe.
 #pragma once
 
@@ -9,9 +9,6 @@
 
 namespace korvel::table_text {
 
-// Lower case of one Windows-1251 byte (Latin and Cyrillic letters).
-uint8_t LowerCp1251(uint8_t c);
-std::string LowerCp1251(std::string_view text);
 // Case-insensitive ordering of two Windows-1251 texts: lower-cased bytes,
 // with Ё/ё sorted right after Е/е. <0, 0, >0.
 int CompareNoCase(std::string_view a, std::string_view b);

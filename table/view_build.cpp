@@ -7,6 +7,7 @@
 
 #include "platform/byte_io.h"
 #include "platform/counted_text.h"
+#include "platform/cp1251_case.h"
 #include "table/ks_base_c.h"
 #include "table/text_convert.h"
 
@@ -69,7 +70,7 @@ bool TKSBaseC::PassesFilter(int32_t r) {
       met = Compare<uint8_t>(c.oper, e ? e[0] : 0, c.compare_byte);
     } else {
       const std::string x =
-          e ? table_text::LowerCp1251(DecodeSlotText(e, f->entry_size())) : std::string();
+          e ? LowerCp1251(DecodeSlotText(e, f->entry_size())) : std::string();
       if (c.oper <= 1) {
         met = TextModeMatch(c.text_mode, x, c.compare_text);
         if (c.oper == 1) met = !met;
