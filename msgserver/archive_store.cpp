@@ -1,58 +1,26 @@
 #include "msgserver/archive_store.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <limits>
 
 #include "video/archive/archive_format.h"
 #include "video/wall/camera_event_format.h"
 #include "platform/byte_io.h"
 #include "platform/counted_text.h"
 #include "platform/date_time.h"
+#include "platform/file_io.h"
 
 namespace korvel::msgserver {
 namespace {
 
 namespace fs = std::filesystem;
 
+// The server's own files: links are followed, as an ifstream would.
 bool ReadWholeFile(const std::string& path, std::string* out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  *out = ss.str();
-  return true;
-}
-
-// Writes `bytes` at `offset` of the file, creating it when missing.
-bool WriteAt(const std::string& path, int64_t offset, std::string_view bytes, std::string* error) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-  if (fd < 0) {
-    *error = "cannot open " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  size_t done = 0;
-  bool ok = true;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
-                               static_cast<off_t>(offset + static_cast<int64_t>(done)));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      *error = "cannot write " + path + ": " + std::strerror(errno);
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  return ok;
+  return ReadRegularFile(path, std::numeric_limits<uint64_t>::max(), out,
+                         LinkPolicy::kFollowLinks);
 }
 
 // Archives other than year archives (the day archives "sk8_yyyymmdd") keep
@@ -136,7 +104,7 @@ bool ArchiveStore::Flush(const std::string& name, YearArchive* a, std::string* e
                {a->writer.index(), &a->disk_index, kArchiveIndexExtension}};
   for (const auto& f : files) {
     if (*f.disk >= f.bytes.size()) continue;
-    if (!WriteAt(PathOf(name, f.extension), static_cast<int64_t>(*f.disk),
+    if (!WriteFileAt(PathOf(name, f.extension), static_cast<int64_t>(*f.disk),
                  std::string_view(f.bytes).substr(*f.disk), error)) {
       return false;
     }
@@ -154,7 +122,7 @@ bool ArchiveStore::Append(const CameraEventRecord& e, std::string_view raw, std:
     const std::string path = PathOf(e.archive, kEventFileExtension);
     std::error_code ec;
     const auto size = fs::exists(path, ec) ? fs::file_size(path, ec) : 0;
-    return WriteAt(path, static_cast<int64_t>(ec ? 0 : size), raw.substr(0, camera_event::kRecordSize),
+    return WriteFileAt(path, static_cast<int64_t>(ec ? 0 : size), raw.substr(0, camera_event::kRecordSize),
                    error);
   }
   YearArchive* a = Open(e.archive, true);

@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <limits>
 #include <string_view>
 #include <utility>
 
 #include "platform/codepage.h"
 #include "platform/cp1251_case.h"
+#include "platform/file_io.h"
 
 namespace korvel {
 namespace {
@@ -47,40 +49,11 @@ int HexDigit(char c) {
   return -1;
 }
 
-// Closes a file descriptor when it goes out of scope.
-class ScopedFd {
- public:
-  explicit ScopedFd(int fd) : fd_(fd) {}
-  ~ScopedFd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  ScopedFd(const ScopedFd&) = delete;
-  ScopedFd& operator=(const ScopedFd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-// The whole content of a regular file; false when it cannot be read.
+// The whole content of a regular file (a link to one is followed); false
+// when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string* out) {
-  ScopedFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return false;
-  struct stat st {};
-  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  std::string text;
-  char buf[4096];
-  for (;;) {
-    const ssize_t n = read(fd.get(), buf, sizeof buf);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    text.append(buf, static_cast<size_t>(n));
-  }
-  *out = std::move(text);
-  return true;
+  return ReadRegularFile(path, std::numeric_limits<uint64_t>::max(), out,
+                         LinkPolicy::kFollowLinks);
 }
 
 }  // namespace

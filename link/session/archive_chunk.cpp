@@ -1,12 +1,7 @@
 #include "link/session/archive_chunk.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "platform/byte_io.h"
+#include "platform/file_io.h"
 
 namespace korvel {
 namespace {
@@ -18,46 +13,6 @@ struct Block {
   std::string_view extension;
   bool is_index;
 };
-
-// Opens one archive file for writing: created when missing, never through a
-// symbolic link, and only a regular file. -1 on failure.
-int OpenArchiveFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
-  if (fd < 0) return -1;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-bool WriteAt(const std::string& path, int64_t offset, std::string_view bytes) {
-  const int fd = OpenArchiveFile(path);
-  if (fd < 0) return false;
-  size_t done = 0;
-  bool ok = true;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
-                               static_cast<off_t>(offset + static_cast<int64_t>(done)));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0) ok = false;
-  return ok;
-}
-
-bool Truncate(const std::string& path) {
-  const int fd = OpenArchiveFile(path);
-  if (fd < 0) return false;
-  const bool ok = ::ftruncate(fd, 0) == 0;
-  ::close(fd);
-  return ok;
-}
 
 // A name that stays inside temp/: no separators, not "." or "..".
 bool SafeFileName(const std::string& name) {
@@ -108,14 +63,14 @@ ChunkResult ApplyArchiveChunk(const ArchiveChunkHeader& header, std::string_view
       b.array->replace(o, n, blocks.substr(pos, n));
       if (b.is_index) t->dirty = true;
       pos += n;
-      if (!WriteAt(path, b.offset, blocks.substr(pos - n, n))) {
+      if (!WriteFileAt(path, b.offset, blocks.substr(pos - n, n))) {
         result = ChunkResult::kFileFailed;
         break;
       }
     } else if (b.length == 0) {
       b.array->clear();
       t->dirty = true;
-      if (!Truncate(path)) {
+      if (!TruncateFile(path)) {
         result = ChunkResult::kFileFailed;
         break;
       }

@@ -1,54 +1,19 @@
 // Loading the year archive files into the archive entry.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 
 #include "platform/byte_io.h"
+#include "platform/file_io.h"
 #include "video/archive/archive_entry.h"
 
 namespace korvel {
 namespace {
 
-// Closes a file descriptor when it goes out of scope.
-class FdCloser {
- public:
-  explicit FdCloser(int fd) : fd_(fd) {}
-  ~FdCloser() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FdCloser(const FdCloser&) = delete;
-  FdCloser& operator=(const FdCloser&) = delete;
-
- private:
-  int fd_;
-};
-
 // The bytes of a regular file, not through a symbolic link, of at most
-// kArchiveFileCeiling bytes; empty otherwise. O_NONBLOCK keeps a FIFO put in
-// its place from blocking the open.
+// kArchiveFileCeiling bytes; empty otherwise.
 std::string ReadArchiveFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return {};
-  FdCloser closer(fd);
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
-      static_cast<uint64_t>(st.st_size) > kArchiveFileCeiling) {
-    return {};
-  }
-  std::string bytes(static_cast<size_t>(st.st_size), '\0');
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return {};
-    if (n == 0) break;  // the file shrank meanwhile: keep what was there
-    done += static_cast<size_t>(n);
-  }
-  bytes.resize(done);
+  std::string bytes;
+  if (!ReadRegularFile(path, kArchiveFileCeiling, &bytes)) return {};
   return bytes;
 }
 

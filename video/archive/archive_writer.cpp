@@ -1,33 +1,9 @@
 #include "video/archive/archive_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "platform/byte_io.h"
+#include "platform/file_io.h"
 
 namespace korvel {
-namespace {
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  size_t done = 0;
-  bool ok = true;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return ::close(fd) == 0 && ok;
-}
-
-}  // namespace
 
 ArchiveWriter::ArchiveWriter(uint16_t year) {
   PutU8(&index_, kArchiveKindYear);
