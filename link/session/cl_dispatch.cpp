@@ -21,6 +21,17 @@ namespace {
 // The one command name a container is compared with; it has no action.
 constexpr std::string_view kContainerCommandPutOsm = "Put_OSM";
 
+// Runs `fn` on the main thread and waits; a failure inside stays there.
+template <class Fn>
+void OnMainThread(LinkHost& host, Fn&& fn) {
+  host.RunOnMainThread([&fn] {
+    try {
+      fn();
+    } catch (...) {
+    }
+  });
+}
+
 // A server time is taken only when it is a finite date between 1980 and
 // 2200; anything else leaves the clock offset as it was.
 bool PlausibleServerTime(DateTime t) {
@@ -35,15 +46,6 @@ bool PlausibleServerTime(DateTime t) {
 void cl::DispatchReply(std::string_view message) {
   const uint32_t type = MessageType(message);
   const std::string_view payload = MessagePayload(message);
-  // Runs `fn` on the main thread; a failure inside stays there.
-  auto on_main = [this](auto&& fn) {
-    host_.RunOnMainThread([&fn] {
-      try {
-        fn();
-      } catch (...) {
-      }
-    });
-  };
   switch (type) {
     case msgLoginAccepted:
       registered_ = true;
@@ -65,25 +67,25 @@ void cl::DispatchReply(std::string_view message) {
       break;
     case msgDropAndClear:
       DropConnection();
-      on_main([this] { host_.ResetTables(); });
+      OnMainThread(host_, [this] { host_.ResetTables(); });
       break;
     case msgSnapshot:
-      on_main([this, payload] { host_.LoadSnapshot(payload); });
+      OnMainThread(host_, [this, payload] { host_.LoadSnapshot(payload); });
       break;
     case msgRecordUpdate:
-      on_main([this, payload] { host_.ApplyRecordUpdate(payload); });
+      OnMainThread(host_, [this, payload] { host_.ApplyRecordUpdate(payload); });
       break;
     case msgEditDoneNotice: {
       ByteReader in(payload);
       std::string name;
       if (!GetNameSlot(in, kTableNameCapacity, &name)) break;
       int tables = 0;
-      on_main([this, &name, &tables] { tables = host_.ApplyEditDone(name); });
+      OnMainThread(host_, [this, &name, &tables] { tables = host_.ApplyEditDone(name); });
       if (tables > 0) poll_due_ = true;
       break;
     }
     case msgTableList:
-      on_main([this, payload] { host_.AddTables(payload); });
+      OnMainThread(host_, [this, payload] { host_.AddTables(payload); });
       break;
     case msgPoll:
       HandlePollReply(payload, MessageLengthField(message));
@@ -135,14 +137,6 @@ void cl::HandleSubMessages(std::string_view reply) {
 bool cl::HandleSubMessage(uint32_t type, std::string_view reply, size_t start, size_t end,
                           size_t* next) {
   const size_t left = reply.size() - start;
-  auto on_main = [this](auto&& fn) {
-    host_.RunOnMainThread([&fn] {
-      try {
-        fn();
-      } catch (...) {
-      }
-    });
-  };
   switch (type) {
     case msgDeletionNotice: {
       // Always 13 bytes, whatever the length field says.
@@ -160,7 +154,7 @@ bool cl::HandleSubMessage(uint32_t type, std::string_view reply, size_t start, s
     case msgRecordUpdate: {
       if (end > reply.size()) return false;
       const std::string_view update = reply.substr(start, end - start);
-      on_main([this, update] { host_.ApplyRecordUpdate(update); });
+      OnMainThread(host_, [this, update] { host_.ApplyRecordUpdate(update); });
       *next = end;
       return true;
     }
@@ -172,14 +166,14 @@ bool cl::HandleSubMessage(uint32_t type, std::string_view reply, size_t start, s
       if (blocks < 0 || static_cast<uint64_t>(blocks) > left - kArchiveChunkHeaderSize) return false;
       const std::string_view data =
           reply.substr(start + kArchiveChunkHeaderSize, static_cast<size_t>(blocks));
-      on_main([this, &chunk, data] { host_.ApplyArchiveChunk(chunk, data); });
+      OnMainThread(host_, [this, &chunk, data] { host_.ApplyArchiveChunk(chunk, data); });
       *next = start + kArchiveChunkHeaderSize + static_cast<size_t>(blocks);
       return true;
     }
     case msgServerSettings: {
       if (left < kServerSettingsSize) return false;
       const std::string_view block = reply.substr(start, kServerSettingsSize);
-      on_main([this, block] { host_.StoreServerSettings(block); });
+      OnMainThread(host_, [this, block] { host_.StoreServerSettings(block); });
       *next = start + kServerSettingsSize;
       return true;
     }
@@ -194,7 +188,7 @@ bool cl::HandleSubMessage(uint32_t type, std::string_view reply, size_t start, s
     case msgSnapshot: {
       size_t read = 0;
       const std::string_view rest = reply.substr(start);
-      on_main([this, rest, &read] { read = host_.LoadSnapshot(rest); });
+      OnMainThread(host_, [this, rest, &read] { read = host_.LoadSnapshot(rest); });
       *next = start + std::min(read, rest.size());
       return true;
     }
