@@ -41,22 +41,22 @@ class Reader {
     gst_object_unref(sink_);
   }
   // Pulls frames until `count` arrived; false when the stream ends first or
-  // nothing comes for 5 s.
+  // nothing comes for 20 s (a bound for a loaded machine, not a speed).
   bool Frames(int count) {
     for (int i = 0; i < count; ++i) {
-      GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink_), 5 * GST_SECOND);
+      GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink_), 20 * GST_SECOND);
       if (sample == nullptr) return false;
       gst_sample_unref(sample);
     }
     return true;
   }
-  // True when the stream has ended (end of stream or an error) within 10 s.
+  // True when the stream has ended (end of stream or an error) within 30 s.
   // Frames still queued are taken first: the sink holds the end of stream
   // back until they are.
   bool Ends() {
     GstBus* bus = gst_element_get_bus(pipeline_.get());
     bool ended = false;
-    for (int i = 0; i < 100 && !ended; ++i) {
+    for (int i = 0; i < 300 && !ended; ++i) {
       if (GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink_), 100 * GST_MSECOND)) {
         gst_sample_unref(sample);
       }

@@ -24,7 +24,7 @@ using test::Probe;
 using test::WaitUntil;
 
 // Generous bounds: a loaded machine must not fail a correct build.
-constexpr int kStartLimitMs = 15000;
+constexpr int kStartLimitMs = 30000;
 
 struct Events {
   explicit Events(VideoPlayer* player) {
@@ -75,7 +75,7 @@ TEST(LivePlayerTest, PreviewStartsAndPaintsFrames) {
   EXPECT_TRUE(player.IsLive());
   EXPECT_EQ(player.State(), PlayerState::kLive);
   EXPECT_TRUE(player.RecordingFile().isEmpty());
-  EXPECT_TRUE(WaitUntil([&] { return ShowsPicture(&player); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return ShowsPicture(&player); }, kStartLimitMs));
   EXPECT_TRUE(events.recordings.isEmpty());
   player.Stop();
   EXPECT_EQ(player.State(), PlayerState::kIdle);
@@ -91,6 +91,8 @@ TEST(LivePlayerTest, RecordingIsTheCamerasOwnH264WithItsDuration) {
   player.resize(320, 240);
   Events events(&player);
   player.OpenLive(cams.Url(0));
+  QElapsedTimer opened;
+  opened.start();
   player.StartRecording(file);
   ASSERT_TRUE(WaitUntil([&] { return !events.recordings.isEmpty(); }, kStartLimitMs));
   EXPECT_EQ(events.recordings, QStringList{file});
@@ -99,8 +101,9 @@ TEST(LivePlayerTest, RecordingIsTheCamerasOwnH264WithItsDuration) {
   QElapsedTimer recorded;
   recorded.start();
   test::Spin(4000);
-  player.Stop();
   const double seconds = recorded.elapsed() / 1000.0;
+  player.Stop();
+  const double at_most_s = opened.elapsed() / 1000.0;
 
   const test::ProbeResult probe = Probe(file);
   ASSERT_TRUE(probe.ok);
@@ -109,7 +112,13 @@ TEST(LivePlayerTest, RecordingIsTheCamerasOwnH264WithItsDuration) {
   EXPECT_EQ(probe.stream.at("profile"), "Constrained Baseline");
   EXPECT_EQ(probe.stream.at("width"), "320");
   EXPECT_EQ(probe.stream.at("height"), "240");
-  EXPECT_NEAR(probe.duration_s, seconds, 1.0);
+  // The file holds the time between the start and the stop. Both ends are seen
+  // late on a busy machine, so the bounds bracket them: the recording began
+  // after StartRecording() and before recordingStarted() arrived, and holds
+  // what came in until Stop() (less what was still on its way).
+  EXPECT_GT(probe.duration_s, seconds - 1.0);
+  EXPECT_LT(probe.duration_s, at_most_s + 1.0);
+  EXPECT_NEAR(probe.duration_s, test::MediaEndS(file), 0.1) << "the index states the media's own duration";
   EXPECT_TRUE(test::DecodesCleanly(file)) << "the file starts at a keyframe";
   EXPECT_TRUE(test::DtsIncrease(file));
 }
@@ -120,6 +129,8 @@ TEST(LivePlayerTest, KilledRecorderLeavesAPlayableFileWithItsDuration) {
   QTemporaryDir dir;
   const QString file = dir.filePath("killed.mp4");
   QProcess recorder;
+  QElapsedTimer alive;
+  alive.start();
   recorder.start(KORVEL_RECORD_HELPER_PATH, {cams.Url(0), file});
   ASSERT_TRUE(recorder.waitForStarted());
   QString out;
@@ -133,16 +144,23 @@ TEST(LivePlayerTest, KilledRecorderLeavesAPlayableFileWithItsDuration) {
   QElapsedTimer recorded;
   recorded.start();
   test::Spin(5000);
-  ::kill(static_cast<pid_t>(recorder.processId()), SIGKILL);
   const double seconds = recorded.elapsed() / 1000.0;
+  ::kill(static_cast<pid_t>(recorder.processId()), SIGKILL);
+  const double at_most_s = alive.elapsed() / 1000.0;
   recorder.waitForFinished();
 
   const test::ProbeResult probe = Probe(file);
   ASSERT_TRUE(probe.ok) << "the killed recording is readable";
   EXPECT_EQ(probe.stream.at("codec_name"), "h264");
   // The index is rewritten every second: at most about that much is lost.
-  EXPECT_NEAR(probe.duration_s, seconds, 1.6);
+  // The recording began between the recorder's start and its "recording"
+  // line, which a busy machine delivers late; the bounds bracket both.
+  EXPECT_GT(probe.duration_s, seconds - 1.6);
+  EXPECT_LT(probe.duration_s, at_most_s + 1.0);
   EXPECT_GT(probe.duration_s, 2.0);
+  // What the index states is the media it indexes (a fragmented file would
+  // state something else).
+  EXPECT_NEAR(probe.duration_s, test::MediaEndS(file), 0.1);
   EXPECT_TRUE(test::DecodesCleanly(file));
   EXPECT_TRUE(test::DtsIncrease(file));
 }
@@ -167,9 +185,11 @@ TEST(LivePlayerTest, StoppedCameraIsLostThenReconnectsIntoTheSameFile) {
   EXPECT_EQ(player.State(), PlayerState::kReconnecting);
 
   ASSERT_TRUE(cams.Command("start cam0"));
-  ASSERT_TRUE(WaitUntil([&] { return events.Count("Device reconn") == 1; }, 20000));
+  // The retries after the loss come 1, 2, 4... s apart; a busy machine may
+  // miss one and need the next.
+  ASSERT_TRUE(WaitUntil([&] { return events.Count("Device reconn") == 1; }, 40000));
   EXPECT_TRUE(player.IsLive());
-  EXPECT_TRUE(WaitUntil([&] { return ShowsPicture(&player); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return ShowsPicture(&player); }, kStartLimitMs));
   test::Spin(2000);
   EXPECT_EQ(player.RecordingFile(), file) << "the same format goes on in the same file";
   player.Stop();
@@ -196,7 +216,7 @@ TEST(LivePlayerTest, FrozenCameraIsLostAfterTheNoFramesTimeout) {
   ASSERT_TRUE(WaitUntil([&] { return events.preview == 1; }, kStartLimitMs));
   ::kill(cams.Pid(), SIGSTOP);
   // The connection stays up; only the missing frames tell (10 s).
-  const bool lost = WaitUntil([&] { return events.lost == 1; }, 20000);
+  const bool lost = WaitUntil([&] { return events.lost == 1; }, 30000);
   ::kill(cams.Pid(), SIGCONT);
   EXPECT_TRUE(lost);
   EXPECT_EQ(events.Count("Device lost"), 1);
@@ -210,7 +230,7 @@ TEST(LivePlayerTest, CameraThatStaysDownIsRetriedWithGrowingDelays) {
   Events events(&player);
   player.OpenLive(cams.Url(0));
   player.StartPreview();
-  ASSERT_TRUE(WaitUntil([&] { return events.Count("Retry in") >= 3; }, 20000));
+  ASSERT_TRUE(WaitUntil([&] { return events.Count("Retry in") >= 3; }, 40000));
   QStringList retries = events.logs.filter(QRegularExpression("^Retry in"));
   EXPECT_TRUE(retries[0].startsWith("Retry in 1000 ms"));
   EXPECT_TRUE(retries[1].startsWith("Retry in 2000 ms"));
@@ -218,9 +238,10 @@ TEST(LivePlayerTest, CameraThatStaysDownIsRetriedWithGrowingDelays) {
   EXPECT_EQ(events.lost, 0) << "a camera never seen is not reported lost";
   EXPECT_EQ(player.State(), PlayerState::kConnecting);
 
-  // When it comes up, the next attempt finds it.
+  // When it comes up, the next attempt (4 s on) finds it; a busy machine may
+  // need the one after (8 s later).
   ASSERT_TRUE(cams.Command("start cam0"));
-  EXPECT_TRUE(WaitUntil([&] { return events.preview == 1; }, 20000));
+  EXPECT_TRUE(WaitUntil([&] { return events.preview == 1; }, 40000));
 }
 
 TEST(LivePlayerTest, MjpegCameraIsShownAndRecordedAsH264) {
@@ -234,7 +255,7 @@ TEST(LivePlayerTest, MjpegCameraIsShownAndRecordedAsH264) {
   player.OpenLive(cams.MjpegUrl());
   player.StartRecording(file);
   ASSERT_TRUE(WaitUntil([&] { return !events.recordings.isEmpty(); }, kStartLimitMs));
-  EXPECT_TRUE(WaitUntil([&] { return ShowsPicture(&player); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return ShowsPicture(&player); }, kStartLimitMs));
   test::Spin(2000);
   player.Stop();
   const test::ProbeResult probe = Probe(file);

@@ -21,6 +21,8 @@ using test::WaitUntil;
 
 constexpr int kFrames = 100;  // 4 s at 25 frames per second
 constexpr qint64 k100nsPerSecond = 10'000'000;
+// Bounds of the waits only: a loaded machine must not fail a correct build.
+constexpr int kWaitLimitMs = 30000;
 
 // Writes an MP4 of kFrames frames at 25 fps; false on failure.
 bool WriteClip(const QString& path) {
@@ -60,34 +62,35 @@ TEST_F(PlaybackTest, ReportsFramesAndDurationThenPausesResumesAndSeeks) {
   QSignalSpy opened(&player_, &VideoPlayer::opened);
   QSignalSpy positions(&player_, &VideoPlayer::positionChanged);
   player_.OpenFile(clip_);
-  ASSERT_TRUE(WaitUntil([&] { return opened.count() == 1; }, 10000));
+  ASSERT_TRUE(WaitUntil([&] { return opened.count() == 1; }, kWaitLimitMs));
   EXPECT_EQ(player_.FrameCount(), kFrames);
   EXPECT_EQ(player_.Duration100ns(), 4 * k100nsPerSecond);
   EXPECT_EQ(player_.State(), PlayerState::kPlaying);
-  ASSERT_TRUE(WaitUntil([&] { return positions.count() >= 2; }, 5000));
-  ASSERT_TRUE(WaitUntil([&] { return player_.PositionFrame() > 5; }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return positions.count() >= 2; }, kWaitLimitMs));
+  ASSERT_TRUE(WaitUntil([&] { return player_.PositionFrame() > 5; }, kWaitLimitMs));
 
   player_.Pause();
   EXPECT_EQ(player_.State(), PlayerState::kPaused);
-  test::Spin(200);
+  // A pause takes effect asynchronously; a busy machine may take a while.
+  test::Spin(1000);
   const qint64 paused_at = player_.Position100ns();
   test::Spin(500);
   EXPECT_EQ(player_.Position100ns(), paused_at) << "a paused file stands still";
 
   player_.SeekToFrame(60);
-  ASSERT_TRUE(WaitUntil([&] { return player_.PositionFrame() == 60; }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return player_.PositionFrame() == 60; }, kWaitLimitMs));
   EXPECT_EQ(player_.Position100ns(), 60 * k100nsPerSecond / 25);
 
   player_.Resume();
   EXPECT_EQ(player_.State(), PlayerState::kPlaying);
-  EXPECT_TRUE(WaitUntil([&] { return player_.PositionFrame() > 62; }, 5000)) << "playing on from frame 60";
+  EXPECT_TRUE(WaitUntil([&] { return player_.PositionFrame() > 62; }, kWaitLimitMs)) << "playing on from frame 60";
 }
 
 TEST_F(PlaybackTest, StopGoesBackToTheStartAndTheEndIsReported) {
   QSignalSpy opened(&player_, &VideoPlayer::opened);
   QSignalSpy positions(&player_, &VideoPlayer::positionChanged);
   player_.OpenFile(QUrl::fromLocalFile(clip_).toString());  // file:// works too
-  ASSERT_TRUE(WaitUntil([&] { return opened.count() == 1; }, 10000));
+  ASSERT_TRUE(WaitUntil([&] { return opened.count() == 1; }, kWaitLimitMs));
   player_.StopPlayback();
   EXPECT_EQ(player_.State(), PlayerState::kIdle);
   EXPECT_EQ(player_.Position100ns(), 0);
@@ -95,13 +98,13 @@ TEST_F(PlaybackTest, StopGoesBackToTheStartAndTheEndIsReported) {
 
   player_.Play();
   player_.SeekToFrame(90);
-  ASSERT_TRUE(WaitUntil([&] { return player_.State() == PlayerState::kPaused; }, 10000)) << "the end";
+  ASSERT_TRUE(WaitUntil([&] { return player_.State() == PlayerState::kPaused; }, kWaitLimitMs)) << "the end";
   ASSERT_FALSE(positions.isEmpty());
   EXPECT_EQ(positions.last().at(0).toLongLong(), kFrames - 1);
 
   // Playing after the end starts over.
   player_.Play();
-  EXPECT_TRUE(WaitUntil([&] { return player_.PositionFrame() > 0 && player_.PositionFrame() < 50; }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return player_.PositionFrame() > 0 && player_.PositionFrame() < 50; }, kWaitLimitMs));
 }
 
 TEST_F(PlaybackTest, OnlyRegularFilesOpen) {

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include <QCoreApplication>
@@ -13,6 +14,35 @@
 #include <QThread>
 
 namespace korvel::test {
+
+namespace {
+
+// Runs a tool to its end and says why when it did not end well. The limit only
+// keeps a hung tool from hanging the suite; a loaded machine must stay well
+// inside it.
+constexpr int kToolLimitMs = 120000;
+// How long fakecam may take to print a line or answer a command.
+constexpr int kReplyLimitMs = 30000;
+
+bool RunTool(QProcess& process, const QString& program, const QStringList& args, bool any_exit = false) {
+  QElapsedTimer timer;
+  timer.start();
+  process.start(program, args);
+  const bool finished = process.waitForFinished(kToolLimitMs);
+  if (finished && process.exitStatus() == QProcess::NormalExit && (any_exit || process.exitCode() == 0)) return true;
+  if (!finished) {
+    process.kill();
+    process.waitForFinished(5000);
+  }
+  std::fprintf(stderr, "%s %s: %s after %lld ms (%s, exit status %s, code %d)\n%s\n", qPrintable(program),
+               qPrintable(args.join(' ')), finished ? "ended badly" : "did not finish",
+               static_cast<long long>(timer.elapsed()), qPrintable(process.errorString()),
+               process.exitStatus() == QProcess::NormalExit ? "normal" : "crash", process.exitCode(),
+               process.readAllStandardError().constData());
+  return false;
+}
+
+}  // namespace
 
 int FreePort() {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -53,9 +83,9 @@ Fakecam::Fakecam(int cameras, const QStringList& extra_args) {
   process_.setArguments(args);
   process_.setProcessChannelMode(QProcess::SeparateChannels);
   process_.start();
-  if (!process_.waitForStarted(5000)) return;
+  if (!process_.waitForStarted(kToolLimitMs)) return;
   QString pending;
-  while (process_.waitForReadyRead(5000)) {
+  while (process_.waitForReadyRead(kReplyLimitMs)) {
     pending += QString::fromUtf8(process_.readAllStandardOutput());
     while (pending.contains('\n')) {
       const int end = pending.indexOf('\n');
@@ -91,7 +121,7 @@ bool Fakecam::Command(const QString& line) {
   process_.readAllStandardOutput();
   process_.write((line + "\n").toUtf8());
   QString reply;
-  while (process_.waitForReadyRead(5000)) {
+  while (process_.waitForReadyRead(kReplyLimitMs)) {
     reply += QString::fromUtf8(process_.readAllStandardOutput());
     if (reply.contains("ok\n")) return true;
     if (reply.contains("error")) return false;
@@ -104,10 +134,12 @@ pid_t Fakecam::Pid() const { return static_cast<pid_t>(process_.processId()); }
 ProbeResult Probe(const QString& file) {
   ProbeResult result;
   QProcess probe;
-  probe.start("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
-                          "stream=codec_name,profile,width,height,nb_frames:format=duration", "-of",
-                          "default=noprint_wrappers=1", file});
-  if (!probe.waitForFinished(20000) || probe.exitCode() != 0) return result;
+  if (!RunTool(probe, "ffprobe",
+               {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                "stream=codec_name,profile,width,height,nb_frames:format=duration", "-of",
+                "default=noprint_wrappers=1", file})) {
+    return result;
+  }
   for (const QString& line : QString::fromUtf8(probe.readAllStandardOutput()).split('\n')) {
     const int eq = line.indexOf('=');
     if (eq <= 0) continue;
@@ -127,8 +159,11 @@ bool DecodesCleanly(const QString& file) {
   QProcess ffmpeg;
   // Frames are passed through as stamped: a live stream's jitter is no decoding
   // error.
-  ffmpeg.start("ffmpeg", {"-v", "error", "-xerror", "-i", file, "-fps_mode", "passthrough", "-f", "null", "-"});
-  if (!ffmpeg.waitForFinished(30000)) return false;
+  if (!RunTool(ffmpeg, "ffmpeg",
+               {"-nostdin", "-v", "error", "-xerror", "-i", file, "-fps_mode", "passthrough", "-f", "null", "-"},
+               /*any_exit=*/true)) {
+    return false;
+  }
   // The null output re-stamps frames in units of the nominal frame rate,
   // where two frames of a jittery live stream may meet; that is no fault of
   // the file (DtsIncrease checks the file's own stamps).
@@ -151,9 +186,10 @@ namespace korvel::test {
 
 bool DtsIncrease(const QString& file) {
   QProcess probe;
-  probe.start("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries", "packet=dts", "-of", "csv=p=0",
-                          file});
-  if (!probe.waitForFinished(20000) || probe.exitCode() != 0) return false;
+  if (!RunTool(probe, "ffprobe",
+               {"-v", "error", "-select_streams", "v:0", "-show_entries", "packet=dts", "-of", "csv=p=0", file})) {
+    return false;
+  }
   qint64 last = -1;
   int packets = 0;
   for (const QByteArray& line : probe.readAllStandardOutput().split('\n')) {
@@ -169,6 +205,24 @@ bool DtsIncrease(const QString& file) {
     ++packets;
   }
   return packets > 0;
+}
+
+double MediaEndS(const QString& file) {
+  QProcess probe;
+  if (!RunTool(probe, "ffprobe",
+               {"-v", "error", "-select_streams", "v:0", "-show_entries", "packet=pts_time,duration_time", "-of",
+                "csv=p=0", file})) {
+    return -1;
+  }
+  double end = -1;
+  for (const QByteArray& line : probe.readAllStandardOutput().split('\n')) {
+    const QList<QByteArray> fields = line.trimmed().split(',');
+    bool ok = false;
+    const double pts = fields.value(0).toDouble(&ok);
+    if (!ok) continue;
+    end = std::max(end, pts + fields.value(1).toDouble());
+  }
+  return end;
 }
 
 }  // namespace korvel::test

@@ -57,5 +57,9 @@ ProbeResult Probe(const QString& file);
 bool DecodesCleanly(const QString& file);
 // True when the file's video packets have strictly increasing decoding times.
 bool DtsIncrease(const QString& file);
+// Where the file's video packets end (the latest presentation time plus that
+// packet's duration), in seconds; -1 when ffprobe cannot say. A file whose
+// index states its duration right reports about this much.
+double MediaEndS(const QString& file);
 
 }  // namespace korvel::test
