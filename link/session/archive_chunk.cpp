@@ -2,6 +2,7 @@
 
 #include "platform/byte_io.h"
 #include "platform/file_io.h"
+#include "video/archive/archive_format.h"
 
 namespace korvel {
 namespace {
@@ -84,9 +85,9 @@ ChunkResult ApplyArchiveChunk(const ArchiveChunkHeader& header, std::string_view
     const uint8_t kind = static_cast<uint8_t>(index[0]);
     t->kind = kind;
     t->header_changed = true;
-    if (kind >= 1 && kind <= 5 && index.size() >= static_cast<size_t>(kind) + 2) {
-      t->header_length = static_cast<uint8_t>(kind + 2);
-      t->year = static_cast<int16_t>(DecodeU16(index.data() + 1));
+    if (const size_t size = ArchivePeriodHeaderSize(kind, index.size()); size != 0) {
+      t->header_length = static_cast<uint8_t>(size);
+      t->year = static_cast<int16_t>(DecodeU16(index.data() + kArchiveHeaderYear));
       t->header_read = true;
     }
   }

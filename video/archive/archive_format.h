@@ -48,6 +48,15 @@ inline constexpr std::string_view kArchivePoolExtension = ".fm8";
 inline constexpr uint8_t kArchiveKindYear = 1;
 inline constexpr size_t kArchiveYearHeaderSize = 3;
 inline constexpr size_t kArchiveHeaderYear = 1;  // u16
+inline constexpr uint8_t kArchiveKindLast = 5;    // kinds 1..5 are known
+
+// The length of the period header of `kind` (kind + 2 bytes) when the kind is
+// known and an index of `index_size` bytes holds it whole; 0 otherwise.
+inline constexpr size_t ArchivePeriodHeaderSize(uint8_t kind, size_t index_size) {
+  if (kind < kArchiveKindYear || kind > kArchiveKindLast) return 0;
+  const size_t size = size_t{kind} + 2;
+  return index_size >= size ? size : 0;
+}
 
 // Index entry.
 inline constexpr size_t kArchiveEntrySize = 7;

@@ -45,8 +45,8 @@ void LoadArchiveYear(std::string_view base_dir, int year, ArchiveEntry* entry) {
   const uint8_t kind = index.empty() ? 0 : static_cast<uint8_t>(index[0]);
   uint8_t header_length = kArchiveYearHeaderSize;
   auto header_year = static_cast<int16_t>(year);
-  if (kind >= 1 && kind <= 5 && index.size() >= static_cast<size_t>(kind) + 2) {
-    header_length = static_cast<uint8_t>(kind + 2);
+  if (const size_t size = ArchivePeriodHeaderSize(kind, index.size()); size != 0) {
+    header_length = static_cast<uint8_t>(size);
     header_year = static_cast<int16_t>(DecodeU16(index.data() + kArchiveHeaderYear));
   }
 
