@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -179,6 +180,7 @@ bool LiveSession::BuildPipeline() {
   gst_element_link_many(tee_, queue, decode, nullptr);
   gst_element_link_many(scale, convert, frame_caps_, sink, nullptr);
   g_signal_connect(decode, "pad-added", G_CALLBACK(OnDecodebinPadAdded), scale);
+  g_signal_connect(decode, "autoplug-select", G_CALLBACK(OnDecodebinAutoplugSelect), nullptr);
 
   GstBus* bus = gst_element_get_bus(pipeline_.get());
   gst_bus_set_sync_handler(bus, BusSyncHandler, this, nullptr);
@@ -655,6 +657,24 @@ void LiveSession::OnParsebinPadAdded(GstElement* parsebin, GstPad* pad, gpointer
   static_cast<LiveSession*>(self)->HandOverSourcePad(bin, pad);
   gst_caps_unref(caps);
   gst_object_unref(bin);
+}
+
+int LiveSession::OnDecodebinAutoplugSelect(GstElement*, GstPad*, GstCaps* caps, GstElementFactory* factory,
+                                           gpointer) {
+  // decodebin's answers (GstAutoplugSelectResult): try the factory, or skip it.
+  constexpr int kTry = 0;
+  constexpr int kSkip = 2;
+  // The source bin hands over a parsed stream; a second parser in front of
+  // the decoder would parse every frame again for nothing.
+  if (caps == nullptr || gst_caps_get_size(caps) == 0) return kTry;
+  const GstStructure* s = gst_caps_get_structure(caps, 0);
+  gboolean parsed = FALSE;
+  const char* klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
+  if (gst_structure_get_boolean(s, "parsed", &parsed) && parsed && klass != nullptr &&
+      std::strstr(klass, "Parser") != nullptr) {
+    return kSkip;
+  }
+  return kTry;
 }
 
 void LiveSession::OnDecodebinPadAdded(GstElement*, GstPad* pad, gpointer target) {

@@ -113,6 +113,8 @@ class LiveSession : public QObject {
   static gboolean OnRtspSelectStream(GstElement* src, guint num, GstCaps* caps, gpointer self);
   static void OnParsebinPadAdded(GstElement* parsebin, GstPad* pad, gpointer self);
   static void OnDecodebinPadAdded(GstElement* decodebin, GstPad* pad, gpointer target);
+  static int OnDecodebinAutoplugSelect(GstElement* decodebin, GstPad* pad, GstCaps* caps,
+                                       GstElementFactory* factory, gpointer);
   static GstPadProbeReturn SourceEventProbe(GstPad* pad, GstPadProbeInfo* info, gpointer self);
   static GstPadProbeReturn KeyframeGateProbe(GstPad* pad, GstPadProbeInfo* info, gpointer self);
   static GstFlowReturn OnNewSample(GstElement* appsink, gpointer self);
