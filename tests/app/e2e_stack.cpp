@@ -73,6 +73,8 @@ void PeerStack::Stop() {
 
 void PeerStack::DeleteRequest() { Http(control_port_, "DELETE", "/tables/videor/records/1"); }
 
+void PeerStack::CameraCommand(const std::string& line) { SendLine(camera_control_, line); }
+
 std::vector<json> PeerStack::Events() {
   std::vector<json> events;
   const json log =

@@ -40,6 +40,8 @@ class PeerStack {
   int control_port() const { return control_port_; }
   // Deletes the seeded request through the server's control interface.
   void DeleteRequest();
+  // Sends one control command to the test cameras ("stop cam1", "start cam1").
+  void CameraCommand(const std::string& line);
   // Camera events the server has received, oldest first.
   std::vector<nlohmann::json> Events();
   // How many events carry `text` and went to an archive whose name starts with `archive_prefix`.

@@ -16,7 +16,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "tests/app/e2e_support.h"
+#include "tests/app/e2e_stack.h"
 
 namespace korvel::e2e {
 namespace {
@@ -24,85 +24,27 @@ namespace {
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
-bool WaitFor(const std::function<bool()>& done, int seconds) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (std::chrono::steady_clock::now() < end) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
-  }
-  return done();
-}
-
 class EndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() / ("korvel_e2e_" + std::to_string(getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "work");
-    server_port_ = FreePort();
-    control_port_ = FreePort();
-    camera_port_ = FreePort();
-    camera_control_ = FreePort();
-    url_ = "rtsp://127.0.0.1:" + std::to_string(camera_port_) + "/cam1";
-
-    cameras_ = Child({KORVEL_FAKECAM, "--control", std::to_string(camera_control_),
-                      "cam1=" + std::to_string(camera_port_) + "/cam1"},
-                     dir_.string(), {}, (dir_ / "fakecam.log").string());
-    json seed = {
-        {"tables",
-         {{{"name", "videor"},
-           {"fields",
-            {{{"name", "n_abs"}, {"kind", 1}},
-             {{"name", "p_d"}, {"kind", 3}},
-             {{"name", "n_obj"}, {"kind", 1}},
-             {{"name", "url"}, {"kind", 2}, {"width", 256}},
-             {{"name", "name"}, {"kind", 2}, {"width", 65}},
-             {{"name", "mesto"}, {"kind", 1}},
-             {{"name", "nameobj"}, {"kind", 2}, {"width", 129}}}},
-           {"records",
-            {{{"n_abs", 1}, {"n_obj", 7}, {"url", url_}, {"name", "Вход"}, {"mesto", 1},
-              {"nameobj", "Склад"}}}}}}}};
-    std::ofstream(dir_ / "seed.json") << seed.dump();
-    server_ = Child({KORVEL_MSGSERVER, "--seed", (dir_ / "seed.json").string(), "--data",
-                     (dir_ / "srv").string(), "--port", std::to_string(server_port_),
-                     "--control-port", std::to_string(control_port_), "-q"},
-                    dir_.string(), {}, (dir_ / "msgserver.log").string());
-    std::ofstream(dir_ / "work/korvel.ini")
-        << "[Main]\nRecording=1\n[ServerHost]\nPort=" << server_port_ << "\n";
-    ASSERT_TRUE(WaitFor([&] { return !Http(control_port_, "GET", "/status").empty(); }, 20));
-    ASSERT_TRUE(WaitFor([&] { return SendLine(camera_control_, "list").find("cam1") !=
-                                     std::string::npos; }, 20));
+    ASSERT_TRUE(peers_.Start(dir_)) << "msgserver or fakecam did not answer";
   }
 
   void TearDown() override {
     program_.Stop(SIGTERM, 15000);
-    server_.Stop(SIGTERM, 5000);
-    cameras_.Stop(SIGTERM, 5000);
+    peers_.Stop();
     if (!HasFailure()) fs::remove_all(dir_);
   }
 
   void StartProgram() {
-    program_ = Child({KORVEL_PROGRAM}, (dir_ / "work").string(), {{"QT_QPA_PLATFORM", "offscreen"}},
-                     (dir_ / "korvel.log").string());
+    program_ = Child({KORVEL_PROGRAM}, peers_.work_dir().string(),
+                     {{"QT_QPA_PLATFORM", "offscreen"}}, (dir_ / "korvel.log").string());
   }
 
-  // Camera events the server has received, oldest first.
-  std::vector<json> Events() {
-    std::vector<json> events;
-    const json log = json::parse(Http(control_port_, "GET", "/log?type=msgCameraEvent"),
-                                 nullptr, false);
-    if (!log.is_object()) return events;
-    for (const json& ws : log["workstations"]) {
-      for (const json& e : ws["entries"]) events.push_back(e);
-    }
-    return events;
-  }
+  std::vector<json> Events() { return peers_.Events(); }
   int Count(const std::string& text, const std::string& archive_prefix = "vi8_") {
-    int n = 0;
-    for (const json& e : Events()) {
-      if (e.value("text", "") == text && e.value("archive", "").starts_with(archive_prefix)) ++n;
-    }
-    return n;
+    return peers_.Count(text, archive_prefix);
   }
 
   std::vector<fs::path> Recordings() {
@@ -121,23 +63,22 @@ class EndToEnd : public ::testing::Test {
   }
 
   fs::path dir_;
-  int server_port_ = 0, control_port_ = 0, camera_port_ = 0, camera_control_ = 0;
-  std::string url_;
-  Child cameras_, server_, program_;
+  PeerStack peers_;
+  Child program_;
 };
 
-const std::string kStarted = "Просмотр и запись камеры запущен";
+const std::string kStarted = PeerStack::kStarted;
 const std::string kLost = "Потеря связи с камерой";
-const std::string kClosed = "Просмотр и запись камеры закончены";
+const std::string kClosed = PeerStack::kClosed;
 
 TEST_F(EndToEnd, RequestRecordLoseReconnectClose) {
   StartProgram();
-  ASSERT_TRUE(WaitFor([&] { return Count(kStarted) >= 1; }, 60)) << "the tile never went live";
+  ASSERT_TRUE(WaitUntil([&] { return Count(kStarted) >= 1; }, 60)) << "the tile never went live";
   // The journal went to the year and the day archive; the place is 1.
   EXPECT_GE(Count(kStarted, "sk8_"), 1);
 
   // The recording: storage/Y/M/D/Склад-Вход-HH-mm-ss.mp4, H.264 as sent.
-  ASSERT_TRUE(WaitFor([&] { return !Recordings().empty(); }, 20));
+  ASSERT_TRUE(WaitUntil([&] { return !Recordings().empty(); }, 20));
   const fs::path file = Recordings().front();
   const fs::path rel = fs::relative(file, dir_ / "work/storage");
   auto part = rel.begin();
@@ -151,21 +92,21 @@ TEST_F(EndToEnd, RequestRecordLoseReconnectClose) {
 
   // The camera stops: "lost" with the recording path; it comes back.
   const int started_before = Count(kStarted);
-  SendLine(camera_control_, "stop cam1");
-  ASSERT_TRUE(WaitFor([&] { return Count(kLost) >= 1; }, 60)) << "the loss was not journaled";
+  peers_.CameraCommand("stop cam1");
+  ASSERT_TRUE(WaitUntil([&] { return Count(kLost) >= 1; }, 60)) << "the loss was not journaled";
   for (const json& e : Events()) {
     if (e.value("text", "") == kLost) {
       EXPECT_EQ(e.value("listed", -1), 0);
       EXPECT_FALSE(e.value("recording_file", "").empty());
     }
   }
-  SendLine(camera_control_, "start cam1");
-  ASSERT_TRUE(WaitFor([&] { return Count(kStarted) > started_before; }, 90))
+  peers_.CameraCommand("start cam1");
+  ASSERT_TRUE(WaitUntil([&] { return Count(kStarted) > started_before; }, 90))
       << "the reconnection was not journaled";
 
   // The request goes: the tile closes and journals the file's path.
-  Http(control_port_, "DELETE", "/tables/videor/records/1");
-  ASSERT_TRUE(WaitFor([&] { return Count(kClosed) >= 1; }, 30));
+  peers_.DeleteRequest();
+  ASSERT_TRUE(WaitUntil([&] { return Count(kClosed) >= 1; }, 30));
   for (const json& e : Events()) {
     if (e.value("text", "") == kClosed) {
       EXPECT_EQ(e.value("listed", -1), 1);
@@ -180,8 +121,8 @@ TEST_F(EndToEnd, RequestRecordLoseReconnectClose) {
 
 TEST_F(EndToEnd, KilledDuringRecordingLeavesAPlayableFile) {
   StartProgram();
-  ASSERT_TRUE(WaitFor([&] { return Count(kStarted) >= 1; }, 60));
-  ASSERT_TRUE(WaitFor([&] { return !Recordings().empty(); }, 20));
+  ASSERT_TRUE(WaitUntil([&] { return Count(kStarted) >= 1; }, 60));
+  ASSERT_TRUE(WaitUntil([&] { return !Recordings().empty(); }, 20));
   std::this_thread::sleep_for(std::chrono::seconds(4));
   program_.Stop(SIGKILL, 5000);
   const fs::path file = Recordings().front();
