@@ -13,21 +13,10 @@
 #include "tests/app/qt_test_app.h"
 #include "video/player/fake_video_player.h"
 #include "video/wall/video_wall.h"
+#include "video/wall/recording_camera_event_sink.h"
 
 namespace korvel {
 namespace {
-
-class RecordingSink : public CameraEventSink {
- public:
-  DateTime offset = 0;
-  bool second = false;
-  std::vector<std::string> posted;
-  int advances = 0;
-  DateTime ServerClockOffset() const override { return offset; }
-  bool SecondYearArchive() const override { return second; }
-  void PostCameraEvent(std::string_view record) override { posted.emplace_back(record); }
-  void AdvancePoll() override { ++advances; }
-};
 
 std::string Slot(const std::string& r, size_t offset, size_t capacity = 255) {
   return DecodeSlotText(r.data() + offset, capacity + 1);

@@ -6,6 +6,7 @@
 #include "platform/codepage.h"
 #include "platform/counted_text.h"
 #include "video/wall/camera_event_format.h"
+#include "video/wall/recording_camera_event_sink.h"
 
 namespace korvel {
 namespace {
@@ -172,18 +173,6 @@ TEST(SecondYearArchive, Bit5OfByte386) {
   EXPECT_FALSE(SecondYearArchiveOn(block));
   EXPECT_FALSE(SecondYearArchiveOn(std::string(386, '\xff')));
 }
-
-class RecordingSink : public CameraEventSink {
- public:
-  DateTime offset = 0;
-  bool second = false;
-  std::vector<std::string> posted;
-  int advances = 0;
-  DateTime ServerClockOffset() const override { return offset; }
-  bool SecondYearArchive() const override { return second; }
-  void PostCameraEvent(std::string_view record) override { posted.emplace_back(record); }
-  void AdvancePoll() override { ++advances; }
-};
 
 TEST(SendCameraEvent, ServerTimeNamesTheArchivesAndThePollAdvances) {
   RecordingSink sink;
