@@ -181,6 +181,7 @@ bool LiveSession::BuildPipeline() {
   gst_element_link_many(scale, convert, frame_caps_, sink, nullptr);
   g_signal_connect(decode, "pad-added", G_CALLBACK(OnDecodebinPadAdded), scale);
   g_signal_connect(decode, "autoplug-select", G_CALLBACK(OnDecodebinAutoplugSelect), nullptr);
+  g_signal_connect(decode, "deep-element-added", G_CALLBACK(OnDecoderAdded), nullptr);
 
   GstBus* bus = gst_element_get_bus(pipeline_.get());
   gst_bus_set_sync_handler(bus, BusSyncHandler, this, nullptr);
@@ -589,18 +590,23 @@ void LiveSession::OnRtspPadAdded(GstElement* src, GstPad* pad, gpointer self) {
     bool made = true;
     for (GstElement* e : chain) made = made && e != nullptr;
     if (made) {
-      GstElement* previous = watchdog;
-      for (GstElement* e : chain) {
-        gst_bin_add(GST_BIN(bin), e);
-        gst_element_link(previous, e);
-        previous = e;
-      }
+      for (GstElement* e : chain) gst_bin_add(GST_BIN(bin), e);
+      for (size_t i = 1; i < chain.size(); ++i) gst_element_link(chain[i - 1], chain[i]);
       for (auto it = chain.rbegin(); it != chain.rend(); ++it) gst_element_sync_state_with_parent(*it);
-      gst_pad_link(pad, watchdog_sink);
       if (chain.size() == 1) {
+        // parsebin's pads come later: the watchdog stays in front of it.
+        gst_element_link(watchdog, chain[0]);
+        gst_pad_link(pad, watchdog_sink);
         g_signal_connect(chain[0], "pad-added", G_CALLBACK(OnParsebinPadAdded), self);
       } else {
-        GstPad* out = gst_element_get_static_pad(chain.back(), "src");
+        // The watchdog sits behind the parser, where a buffer is a whole
+        // frame: fed once per frame rather than once per RTP packet (each
+        // feed re-arms its timer, which costs more than the packet itself).
+        gst_element_link(chain.back(), watchdog);
+        GstPad* in = gst_element_get_static_pad(chain.front(), "sink");
+        gst_pad_link(pad, in);
+        gst_object_unref(in);
+        GstPad* out = gst_element_get_static_pad(watchdog, "src");
         static_cast<LiveSession*>(self)->HandOverSourcePad(bin, out);
         gst_object_unref(out);
       }
@@ -675,6 +681,16 @@ int LiveSession::OnDecodebinAutoplugSelect(GstElement*, GstPad*, GstCaps* caps, 
     return kSkip;
   }
   return kTry;
+}
+
+void LiveSession::OnDecoderAdded(GstBin*, GstBin*, GstElement* element, gpointer) {
+  // A wall decodes up to sixteen streams at once, which already keeps every
+  // core busy; a decoder's own worker threads would only add a hand-over
+  // (and a frame of latency) per frame. One thread per stream is enough for
+  // a camera's main stream shown full screen as well.
+  if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "max-threads") != nullptr) {
+    g_object_set(element, "max-threads", 1, nullptr);
+  }
 }
 
 void LiveSession::OnDecodebinPadAdded(GstElement*, GstPad* pad, gpointer target) {

@@ -4,9 +4,10 @@
 // Pipeline, built once per session (the part right of the tee outlives the
 // connections, so a reconnection keeps writing the same file):
 //
-//   [source bin: rtspsrc -> watchdog -> rtph26Xdepay -> h26Xparse (other codecs: parsebin)
+//   [source bin: rtspsrc -> rtph26Xdepay -> h26Xparse -> watchdog
+//                          (other codecs: rtspsrc -> watchdog -> parsebin)
 //             | souphttpsrc -> watchdog -> parsebin] --> tee
-//     tee -> queue -> decodebin -> videoscale -> videoconvert -> BGRx caps -> appsink
+//     tee -> queue -> decodebin (one decoding thread) -> videoscale -> videoconvert -> BGRx caps -> appsink
 //     tee -> queue -> h264parse|h265parse -> mp4mux (robust) -> filesink
 //            (other codecs: queue -> decodebin -> videoconvert -> x264enc -> h264parse -> mp4mux)
 //
@@ -113,6 +114,7 @@ class LiveSession : public QObject {
   static gboolean OnRtspSelectStream(GstElement* src, guint num, GstCaps* caps, gpointer self);
   static void OnParsebinPadAdded(GstElement* parsebin, GstPad* pad, gpointer self);
   static void OnDecodebinPadAdded(GstElement* decodebin, GstPad* pad, gpointer target);
+  static void OnDecoderAdded(GstBin* decodebin, GstBin* sub_bin, GstElement* element, gpointer);
   static int OnDecodebinAutoplugSelect(GstElement* decodebin, GstPad* pad, GstCaps* caps,
                                        GstElementFactory* factory, gpointer);
   static GstPadProbeReturn SourceEventProbe(GstPad* pad, GstPadProbeInfo* info, gpointer self);
