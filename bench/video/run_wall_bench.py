@@ -12,10 +12,19 @@ this same run and against the same cameras:
   players+record   the N players, each also recording its camera to MP4
   ffmpeg-copy      one ffmpeg remuxing the N streams to MP4 (-c copy)
 
-For each it prints the CPU used (percent of one core, averaged over the run
-after a warm-up) and the resident memory at the end and at its peak.
+For each it prints the CPU used (percent of one core, over its measured
+time, after a warm-up at every start) and the resident memory at the end of
+a round and at its peak.
 
-  bench/video/run_wall_bench.py --build build-video [--seconds 60] [--cameras 16]
+The measured time of each configuration (--seconds) is split into --rounds
+rounds; every round runs all five configurations one after the other, in
+reverse order every other round. A virtual machine's speed drifts by a third
+within minutes, which one long run per configuration would read as a
+difference between configurations; interleaved rounds spread the drift over
+all of them, and the recording's cost is taken round by round from the two
+runs next to each other in time.
+
+  bench/video/run_wall_bench.py --build build-video [--seconds 60] [--rounds 4] [--cameras 16]
 """
 import argparse
 import os
@@ -52,7 +61,24 @@ def memory_kb(pid):
     return rss, hwm
 
 
-def measure(name, cmd, seconds, warmup, stdin=None, ends_itself=False):
+class Figures:
+    """CPU ticks, time and memory of one configuration over all its rounds."""
+
+    def __init__(self, name):
+        self.name = name
+        self.ticks = 0
+        self.seconds = 0.0
+        self.per_round = []
+        self.rss_kb = 0
+        self.peak_kb = 0
+        self.out = ""
+
+    @property
+    def cpu(self):
+        return 100.0 * self.ticks / TICKS / self.seconds if self.seconds > 0 else 0.0
+
+
+def measure(figures, cmd, seconds, warmup, stdin=None, ends_itself=False):
     proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=stdin, text=True)
     time.sleep(warmup)
     t0, c0 = time.monotonic(), cpu_ticks(proc.pid)
@@ -71,16 +97,21 @@ def measure(name, cmd, seconds, warmup, stdin=None, ends_itself=False):
     except subprocess.TimeoutExpired:
         proc.kill()
         out, _ = proc.communicate()
-    cpu = 100.0 * (c1 - c0) / TICKS / (t1 - t0)
-    print(f"{name:18s} cpu={cpu:6.1f}%  rss={rss / 1024:7.1f} MiB  peak={hwm / 1024:7.1f} MiB  {out.strip()}",
+    figures.ticks += c1 - c0
+    figures.seconds += t1 - t0
+    figures.per_round.append(100.0 * (c1 - c0) / TICKS / (t1 - t0))
+    figures.rss_kb = max(figures.rss_kb, rss)
+    figures.peak_kb = max(figures.peak_kb, hwm)
+    figures.out = out.strip() or figures.out
+    print(f"  {figures.name:18s} cpu={figures.per_round[-1]:6.1f}%  rss={rss / 1024:7.1f} MiB  {out.strip()}",
           flush=True)
-    return cpu, rss
 
 
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
-    ap.add_argument("--seconds", type=float, default=60)
+    ap.add_argument("--seconds", type=float, default=60, help="measured seconds of each configuration")
+    ap.add_argument("--rounds", type=int, default=4)
     ap.add_argument("--warmup", type=float, default=5)
     ap.add_argument("--cameras", type=int, default=16)
     ap.add_argument("--size", default="640x360")
@@ -100,9 +131,11 @@ def main():
         if line.strip() == "ready":
             break
     tile_w, tile_h = args.tile.split("x")
-    total = args.seconds + args.warmup + 0.5
-    print(f"{len(urls)} cameras {args.size}@{args.fps} H.264, tiles {args.tile}, {args.seconds:.0f} s each, "
-          f"{os.cpu_count()} cores", flush=True)
+    rounds = max(1, args.rounds)
+    slot = args.seconds / rounds
+    total = slot + args.warmup + 0.5
+    print(f"{len(urls)} cameras {args.size}@{args.fps} H.264, tiles {args.tile}, {args.seconds:.0f} s each "
+          f"in {rounds} rounds, {os.cpu_count()} cores", flush=True)
 
     def bare(scale):
         cmd = ["gst-launch-1.0", "-q"]
@@ -116,36 +149,57 @@ def main():
             cmd += ["fakesink", "sync=false"]
         return cmd
 
-    results = {}
-    s0 = cpu_ticks(server.pid)
-    t0 = time.monotonic()
-    results["players"] = measure("players", [wall, "--seconds", str(total), "--tile", args.tile] + urls,
-                                 args.seconds, args.warmup, ends_itself=True)
-    results["bare"] = measure("bare-decode", bare(False), args.seconds, args.warmup)
-    results["bare+scale"] = measure("bare-decode+scale", bare(True), args.seconds, args.warmup)
-    rec_dir = tempfile.mkdtemp(prefix="wallbench-")
-    try:
-        results["players+record"] = measure(
-            "players+record", [wall, "--seconds", str(total), "--tile", args.tile, "--record", rec_dir] + urls,
-            args.seconds, args.warmup, ends_itself=True)
+    def ffmpeg(rec_dir):
         cmd = ["ffmpeg", "-v", "error", "-y"]
         for u in urls:
             cmd += ["-rtsp_transport", "tcp", "-i", u]
         for i in range(len(urls)):
             cmd += ["-map", f"{i}:v", "-c", "copy", os.path.join(rec_dir, f"ff{i}.mp4")]
-        results["ffmpeg"] = measure("ffmpeg-copy", cmd, args.seconds, args.warmup, stdin=subprocess.PIPE)
+        return cmd
+
+    wall_cmd = [wall, "--seconds", str(total), "--tile", args.tile]
+    names = ["players", "bare-decode", "bare-decode+scale", "players+record", "ffmpeg-copy"]
+    figures = {name: Figures(name) for name in names}
+    rec_dir = tempfile.mkdtemp(prefix="wallbench-")
+    s0 = cpu_ticks(server.pid)
+    t0 = time.monotonic()
+    try:
+        for r in range(rounds):
+            print(f"round {r + 1}/{rounds}", flush=True)
+            for name in (names if r % 2 == 0 else list(reversed(names))):
+                f = figures[name]
+                if name == "players":
+                    measure(f, wall_cmd + urls, slot, args.warmup, ends_itself=True)
+                elif name == "bare-decode":
+                    measure(f, bare(False), slot, args.warmup)
+                elif name == "bare-decode+scale":
+                    measure(f, bare(True), slot, args.warmup)
+                elif name == "players+record":
+                    measure(f, wall_cmd + ["--record", rec_dir] + urls, slot, args.warmup, ends_itself=True)
+                else:
+                    measure(f, ffmpeg(rec_dir), slot, args.warmup, stdin=subprocess.PIPE)
+                for leftover in os.listdir(rec_dir):
+                    os.remove(os.path.join(rec_dir, leftover))
     finally:
         shutil.rmtree(rec_dir, ignore_errors=True)
-    server_cpu = 100.0 * (cpu_ticks(server.pid) - s0) / TICKS / (time.monotonic() - t0)
-    server.terminate()
-    server.wait()
+        server_cpu = 100.0 * (cpu_ticks(server.pid) - s0) / TICKS / (time.monotonic() - t0)
+        server.terminate()
+        server.wait()
 
-    players, bare_cpu = results["players"][0], results["bare"][0]
-    record_cost = results["players+record"][0] - players
+    print(f"over {args.seconds:.0f} s each:")
+    for name in names:
+        f = figures[name]
+        spread = f"{min(f.per_round):.1f}..{max(f.per_round):.1f}"
+        print(f"{name:18s} cpu={f.cpu:6.1f}% (rounds {spread:>11s})  rss={f.rss_kb / 1024:7.1f} MiB  "
+              f"peak={f.peak_kb / 1024:7.1f} MiB  {f.out}", flush=True)
+    players, bare_cpu = figures["players"].cpu, figures["bare-decode"].cpu
+    record_costs = [a - b for a, b in zip(figures["players+record"].per_round, figures["players"].per_round)]
+    record_cost = figures["players+record"].cpu - players
     print(f"fakecam itself     cpu={server_cpu:6.1f}% (not counted above)")
     print(f"players / bare-decode        = {players / bare_cpu:.2f} (target <= 1.3)")
-    print(f"players / bare-decode+scale  = {players / results['bare+scale'][0]:.2f}")
-    print(f"recording adds {record_cost:.1f}% vs ffmpeg -c copy {results['ffmpeg'][0]:.1f}%")
+    print(f"players / bare-decode+scale  = {players / figures['bare-decode+scale'].cpu:.2f}")
+    print(f"recording adds {record_cost:.1f}% (rounds {min(record_costs):.1f}..{max(record_costs):.1f}) "
+          f"vs ffmpeg -c copy {figures['ffmpeg-copy'].cpu:.1f}%")
     return 0
 
 

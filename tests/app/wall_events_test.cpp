@@ -103,6 +103,34 @@ TEST_F(WallEventsTest, LostThenReconnected) {
   EXPECT_EQ(EventText(sink_.posted[2]), "Просмотр и запись камеры запущен");
 }
 
+TEST_F(WallEventsTest, RecordingThatMovesToANewFileListsTheFinishedOne) {
+  Make(true);
+  Open(0);
+  const std::string first = wall_->table().record(0).recording_file;
+  // The first file was never written (no keyframe before the format
+  // changed): nothing to list.
+  players_[0]->RaiseRecordingMovedTo(QString::fromStdString(Cp1251ToUtf8(first)) + ".x-2.mp4");
+  ASSERT_EQ(sink_.posted.size(), 2u);
+  EXPECT_EQ(EventText(sink_.posted[0]), "Просмотр и запись камеры запущен");
+  const std::string second = wall_->table().record(0).recording_file;
+  EXPECT_EQ(second, first + ".x-2.mp4");
+  sink_.posted.clear();
+  // The same file announced again (a reconnection) lists nothing either.
+  players_[0]->RaiseRecordingStarted();
+  ASSERT_EQ(sink_.posted.size(), 2u);
+  sink_.posted.clear();
+  players_[0]->RaiseRecordingMovedTo(QString::fromStdString(Cp1251ToUtf8(first)) + ".x-3.mp4");
+  ASSERT_EQ(sink_.posted.size(), 4u);
+  EXPECT_EQ(EventText(sink_.posted[0]), "Просмотр и запись камеры закончены");
+  EXPECT_EQ(Slot(sink_.posted[0], 1199), second);
+  EXPECT_EQ(sink_.posted[0][1460], 1);
+  EXPECT_EQ(EventText(sink_.posted[2]), "Просмотр и запись камеры запущен");
+  sink_.posted.clear();
+  wall_->CloseTile(0);
+  ASSERT_EQ(sink_.posted.size(), 2u);
+  EXPECT_EQ(Slot(sink_.posted[0], 1199), first + ".x-3.mp4");
+}
+
 TEST_F(WallEventsTest, OtherTextsAndDeviceLostSignalJournalNothing) {
   Make();
   Open(0);

@@ -25,6 +25,12 @@ constexpr guint64 kReservedMaxDurationNs = 4ull * 3600 * GST_SECOND;
 constexpr guint64 kRollOverRemainingNs = 120ull * GST_SECOND;
 constexpr int kRoomCheckPeriodMs = 10000;
 constexpr guint64 kMoovUpdatePeriodNs = 1 * GST_SECOND;
+// The muxer asks for an fsync after every index update. A killed process
+// needs none (what was written is in the page cache), only a power cut
+// does; one fsync a second for each of sixteen cameras costs as much CPU as
+// the rest of the recording and keeps a small machine's disk seeking. The
+// file is made durable at most this often instead.
+constexpr gint64 kDurableEveryUs = 10 * G_USEC_PER_SEC;
 // How long Stop() waits for the recording branch to drain its end of stream.
 constexpr auto kDrainTimeout = std::chrono::seconds(5);
 // Latency of the RTSP jitter buffer: low for a live wall.
@@ -367,6 +373,10 @@ bool LiveSession::BuildRecordBranch(Codec codec) {
   for (auto it = all.rbegin(); it != all.rend(); ++it) gst_element_sync_state_with_parent(*it);
   record_queue_ = queue;
   record_sink_ = sink;
+  GstPad* sink_pad = gst_element_get_static_pad(sink, "sink");
+  gst_pad_add_probe(sink_pad, GST_PAD_PROBE_TYPE_BUFFER, SpaceOutSyncProbe, new gint64{0},
+                    [](gpointer last_sync_us) { delete static_cast<gint64*>(last_sync_us); });
+  gst_object_unref(sink_pad);
   record_mux_ = mux;
   record_elements_ = all;
   room_timer_.start();
@@ -727,6 +737,21 @@ GstPadProbeReturn LiveSession::KeyframeGateProbe(GstPad*, GstPadProbeInfo* info,
   session->gate_open_ = true;
   const unsigned generation = session->pipeline_generation_;
   PostToGui(session, [session, generation] { session->OnRecordingGateOpened(generation); });
+  return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn LiveSession::SpaceOutSyncProbe(GstPad*, GstPadProbeInfo* info, gpointer last_sync_us) {
+  GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+  if (!GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_SYNC_AFTER)) return GST_PAD_PROBE_OK;
+  gint64& last = *static_cast<gint64*>(last_sync_us);
+  const gint64 now = g_get_monotonic_time();
+  if (last == 0 || now - last >= kDurableEveryUs) {
+    last = now;
+    return GST_PAD_PROBE_OK;
+  }
+  buffer = gst_buffer_make_writable(buffer);
+  GST_BUFFER_FLAG_UNSET(buffer, GST_BUFFER_FLAG_SYNC_AFTER);
+  GST_PAD_PROBE_INFO_DATA(info) = buffer;
   return GST_PAD_PROBE_OK;
 }
 

@@ -8,7 +8,7 @@
 //                          (other codecs: rtspsrc -> watchdog -> parsebin)
 //             | souphttpsrc -> watchdog -> parsebin] --> tee
 //     tee -> queue -> decodebin (one decoding thread) -> videoscale -> videoconvert -> BGRx caps -> appsink
-//     tee -> queue -> h264parse|h265parse -> mp4mux (robust) -> filesink
+//     tee -> queue -> h264parse|h265parse -> mp4mux (robust) -> filesink (fsync at most every 10 s)
 //            (other codecs: queue -> decodebin -> videoconvert -> x264enc -> h264parse -> mp4mux)
 //
 // The source bin is the only part replaced on a reconnection. Its loss is an
@@ -119,6 +119,9 @@ class LiveSession : public QObject {
                                        GstElementFactory* factory, gpointer);
   static GstPadProbeReturn SourceEventProbe(GstPad* pad, GstPadProbeInfo* info, gpointer self);
   static GstPadProbeReturn KeyframeGateProbe(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+  // Lets the muxer's fsync requests through at most every few seconds
+  // (user data: the time of the last one).
+  static GstPadProbeReturn SpaceOutSyncProbe(GstPad* pad, GstPadProbeInfo* info, gpointer last_sync_us);
   static GstFlowReturn OnNewSample(GstElement* appsink, gpointer self);
 
   // Source bins being shut down on GStreamer worker threads.

@@ -23,6 +23,11 @@ void FakeVideoPlayer::RaiseRecordingStarted() {
   emit recordingStarted(recording_file_);
 }
 
+void FakeVideoPlayer::RaiseRecordingMovedTo(const QString& file) {
+  recording_file_ = file;
+  RaiseRecordingStarted();
+}
+
 void FakeVideoPlayer::RaiseDeviceLost() {
   state_ = PlayerState::kReconnecting;
   emit deviceLost();

@@ -36,6 +36,7 @@ class FakeVideoPlayer : public VideoPlayer {
   // Each sets the state a real player would be in, then emits.
   void RaisePreviewStarted();                      // kLive, previewStarted()
   void RaiseRecordingStarted();                    // kLive, recordingStarted(file)
+  void RaiseRecordingMovedTo(const QString& file);  // the recording goes on in `file`
   void RaiseDeviceLost();                          // kReconnecting, deviceLost() + "Device lost"
   void RaiseReconnected();                         // kLive, "Device reconnected"
   void RaiseLog(const QString& text) { emit logText(text); }

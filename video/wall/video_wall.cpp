@@ -55,6 +55,7 @@ bool VideoWall::OpenCamera(const std::string& name, const std::string& url, int3
   const int t = table_.Open(name, url, n_obj, nameobj, settings_.recording);
   if (t < 0) return false;
   recording_paths_[t].clear();
+  recording_written_[t] = false;
   VideoPlayer* p = players_[t];
   p->SetStreamTimeoutMs(kStreamTimeoutMs);
   p->OpenLive(QString::fromStdString(Cp1251ToUtf8(url)));

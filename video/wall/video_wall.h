@@ -133,6 +133,8 @@ class VideoWall : public QObject {
   std::array<CaptionPanel*, WallTable::kTiles> captions_{};
   // The UTF-8 path each tile records into (for the collision check).
   std::array<std::string, WallTable::kTiles> recording_paths_;
+  // The tile's player has written into the file its record names.
+  std::array<bool, WallTable::kTiles> recording_written_{};
   // The bounds the last layout gave each tile's player.
   std::array<TileRect, WallTable::kTiles> placed_{};
   QMenu* menu_ = nullptr;

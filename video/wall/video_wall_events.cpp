@@ -35,13 +35,17 @@ void VideoWall::TilePreviewStarted(VideoPlayer* sender) {
 void VideoWall::TileRecordingStarted(VideoPlayer* sender, const QString& /*file*/) {
   const int t = TileOf(sender);
   if (t < 0) return;
-  // A reconnection that brought a stream of another format records into a
-  // new file; the record follows the player so "closed" names the file
-  // being written.
+  // A reconnection that brought a stream of another format (or a recording
+  // that filled its file) goes on in a new file. The finished file is
+  // journaled as closed, so the archive lists it like any other; then the
+  // record follows the player, so the next "closed" names the new file.
   const std::string now_recording = sender->RecordingFile().toStdString();
   if (table_.record(t).occupied() && !now_recording.empty()) {
-    table_.record(t).recording_file = Utf8ToCp1251(now_recording);
+    const std::string file = Utf8ToCp1251(now_recording);
+    if (recording_written_[t] && file != table_.record(t).recording_file) Journal(t, CameraEventKind::kClosed);
+    table_.record(t).recording_file = file;
     recording_paths_[t] = now_recording;
+    recording_written_[t] = true;
   }
   SetLive(t, true);
   Journal(t, CameraEventKind::kRecordingStarted);
