@@ -50,6 +50,20 @@ def cpu_ticks(pid):
     return int(fields[11]) + int(fields[12])  # utime + stime
 
 
+def thread_ticks(pid, prefix):
+    """CPU ticks of each of the process's threads whose name starts with prefix, by thread id."""
+    ticks = {}
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{tid}/comm") as f:
+                if not f.read().startswith(prefix):
+                    continue
+            ticks[tid] = cpu_ticks(f"{pid}/task/{tid}")
+        except OSError:
+            pass  # the thread has ended
+    return ticks
+
+
 def memory_kb(pid):
     rss = hwm = 0
     with open(f"/proc/{pid}/status") as f:
@@ -72,18 +86,23 @@ class Figures:
         self.rss_kb = 0
         self.peak_kb = 0
         self.out = ""
+        self.thread_ticks = 0  # of the threads named by measure()'s thread_prefix
 
     @property
     def cpu(self):
         return 100.0 * self.ticks / TICKS / self.seconds if self.seconds > 0 else 0.0
 
 
-def measure(figures, cmd, seconds, warmup, stdin=None, ends_itself=False):
+def measure(figures, cmd, seconds, warmup, stdin=None, ends_itself=False, thread_prefix=None):
     proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=stdin, text=True)
     time.sleep(warmup)
     t0, c0 = time.monotonic(), cpu_ticks(proc.pid)
+    named0 = thread_ticks(proc.pid, thread_prefix) if thread_prefix else {}
     time.sleep(seconds)
     t1, c1 = time.monotonic(), cpu_ticks(proc.pid)
+    if thread_prefix:
+        named1 = thread_ticks(proc.pid, thread_prefix)
+        figures.thread_ticks += sum(t - named0.get(tid, 0) for tid, t in named1.items())
     rss, hwm = memory_kb(proc.pid)
     if ends_itself:
         pass  # it stops its players and reports by itself
@@ -175,7 +194,8 @@ def main():
                 elif name == "bare-decode+scale":
                     measure(f, bare(True), slot, args.warmup)
                 elif name == "players+record":
-                    measure(f, wall_cmd + ["--record", rec_dir] + urls, slot, args.warmup, ends_itself=True)
+                    measure(f, wall_cmd + ["--record", rec_dir] + urls, slot, args.warmup, ends_itself=True,
+                            thread_prefix="rec-")
                 else:
                     measure(f, ffmpeg(rec_dir), slot, args.warmup, stdin=subprocess.PIPE)
                 for leftover in os.listdir(rec_dir):
@@ -198,8 +218,11 @@ def main():
     print(f"fakecam itself     cpu={server_cpu:6.1f}% (not counted above)")
     print(f"players / bare-decode        = {players / bare_cpu:.2f} (target <= 1.3)")
     print(f"players / bare-decode+scale  = {players / figures['bare-decode+scale'].cpu:.2f}")
+    rec = figures["players+record"]
+    record_threads = 100.0 * rec.thread_ticks / TICKS / rec.seconds if rec.seconds > 0 else 0.0
     print(f"recording adds {record_cost:.1f}% (rounds {min(record_costs):.1f}..{max(record_costs):.1f}) "
           f"vs ffmpeg -c copy {figures['ffmpeg-copy'].cpu:.1f}%")
+    print(f"the recording's own threads (rec-queue, rec-mux with its file writes) used {record_threads:.1f}%")
     return 0
 
 
