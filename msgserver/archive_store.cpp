@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <limits>
 
 #include "video/archive/archive_format.h"
 #include "video/wall/camera_event_format.h"
@@ -16,12 +15,6 @@ namespace korvel::msgserver {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The server's own files: links are followed, as an ifstream would.
-bool ReadWholeFile(const std::string& path, std::string* out) {
-  return ReadRegularFile(path, std::numeric_limits<uint64_t>::max(), out,
-                         LinkPolicy::kFollowLinks);
-}
 
 // Archives other than year archives (the day archives "sk8_yyyymmdd") keep
 // the 1461-byte records as they came, back to back.

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 namespace korvel {
 namespace {
@@ -54,6 +55,10 @@ bool ReadRegularFile(const std::string& path, uint64_t ceiling_bytes, std::strin
   bytes.resize(done);
   *out = std::move(bytes);
   return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* out) {
+  return ReadRegularFile(path, std::numeric_limits<uint64_t>::max(), out, LinkPolicy::kFollowLinks);
 }
 
 bool WriteFileAt(const std::string& path, int64_t offset, std::string_view bytes,

@@ -43,6 +43,11 @@ enum class LinkPolicy { kRefuseLinks, kFollowLinks };
 bool ReadRegularFile(const std::string& path, uint64_t ceiling_bytes, std::string* out,
                      LinkPolicy links = LinkPolicy::kRefuseLinks);
 
+// The whole content of one of the program's own files (its settings, the
+// server's archives): no ceiling, and a link is followed as an ifstream
+// would. False when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* out);
+
 // Writes `bytes` at byte `offset` (>= 0) of the regular file at `path`,
 // creating it (mode 0644) when missing; the rest of the file stays. False on
 // any failure, with `error` (when given) saying which step failed and why.

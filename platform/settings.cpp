@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <limits>
 #include <string_view>
 #include <utility>
 
@@ -47,13 +46,6 @@ int HexDigit(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-// The whole content of a regular file (a link to one is followed); false
-// when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string* out) {
-  return ReadRegularFile(path, std::numeric_limits<uint64_t>::max(), out,
-                         LinkPolicy::kFollowLinks);
 }
 
 }  // namespace
