@@ -44,8 +44,10 @@ def free_port():
         return s.getsockname()[1]
 
 
-def cpu_ticks(pid):
-    with open(f"/proc/{pid}/stat") as f:
+def cpu_ticks(pid, tid=None):
+    """CPU ticks used by the process, or by one of its threads."""
+    path = f"/proc/{pid}/stat" if tid is None else f"/proc/{pid}/task/{tid}/stat"
+    with open(path) as f:
         fields = f.read().rsplit(")", 1)[1].split()
     return int(fields[11]) + int(fields[12])  # utime + stime
 
@@ -58,7 +60,7 @@ def thread_ticks(pid, prefix):
             with open(f"/proc/{pid}/task/{tid}/comm") as f:
                 if not f.read().startswith(prefix):
                     continue
-            ticks[tid] = cpu_ticks(f"{pid}/task/{tid}")
+            ticks[tid] = cpu_ticks(pid, tid)
         except OSError:
             pass  # the thread has ended
     return ticks

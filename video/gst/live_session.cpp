@@ -248,7 +248,8 @@ bool LiveSession::ConnectSource() {
   }
   // The address is a property, never part of a pipeline description.
   g_object_set(src, "location", url.constData(), nullptr);
-  // The watchdog fails the connection when no data arrives for this long,
+  // The watchdog fails the connection when nothing reaches it for this long
+  // (frames, behind an RTSP stream's parser; data, in front of parsebin),
   // the handshake included: a frozen camera counts as lost.
   g_object_set(watchdog, "timeout", options_.stream_timeout_ms, nullptr);
   if (rtsp) {
